@@ -1,0 +1,48 @@
+// The values that the steps of a run hand to one another: the folders named by the settings
+// file, the table of the six days, the hour and minute texts of the measurement-file names, the
+// plot margins and the day being drawn. One PlotState lives for the whole run; the procedures of
+// the run read and write its fields directly. Counters and working texts that serve a single
+// procedure are local variables of that procedure.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "driver/bounded_array.h"
+
+namespace norvane {
+
+struct PlotState {
+  // Widths, in user units, of the bands around the plot area that hold the labels.
+  std::int16_t margin_top = 0;
+  std::int16_t margin_bottom = 0;
+  std::int16_t margin_right = 0;
+  std::int16_t margin_left = 0;
+
+  // The folder the run started in, always ending in "/"; it only serves to find the settings.
+  std::string work_dir;
+
+  // The day being drawn: 1 is five days before today, 6 is today.
+  std::int16_t day_index = 0;
+
+  // Three-digit day of the year of each day ("001" to "366").
+  BoundedArray<std::string, 1, 6> doy_codes;
+  // Hour texts of the measurement-file names, written for hours 0 to 23 by the station's style.
+  BoundedArray<std::string, 0, 24> hour_codes;
+  // "01" to "59" at 1 to 59 and "00" at 60: minute 0 is the last of an hour's slots.
+  BoundedArray<std::string, 1, 60> minute_labels;
+
+  // Folders from the settings file. Each is used as a plain prefix of the file names in it, so
+  // it ends in "/" when it names a folder; a folder given relative to the working folder has the
+  // working folder put in front of it.
+  std::string observation_dir;
+  std::string picture_dir;
+  std::string forecast_dir;
+
+  // Forecast-file base name of each day: two-digit month, then four-digit year ("032024").
+  BoundedArray<std::string, 1, 6> forecast_names;
+  // Date of each day as dd/mm/yyyy.
+  BoundedArray<std::string, 1, 6> date_labels;
+};
+
+}  // namespace norvane

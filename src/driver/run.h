@@ -1,0 +1,28 @@
+// A run is the whole life of the program: prepare (minute texts, settings, the table of the six
+// days), size the surface, then for each day from five days ago to today draw its figure and
+// export it, and end. The run never stops early and never retries: a failure costs what it
+// costs (a day's pictures, say) and the next step goes on. What went wrong is reported once per
+// cause, and the exit status tells the scheduler whether all went well.
+#pragma once
+
+#include <chrono>
+#include <ostream>
+#include <string>
+
+#include "driver/exit_status.h"
+
+namespace norvane {
+
+struct RunRequest {
+  // The folder the run works in: the settings file is found there, and relative folders of the
+  // settings file are taken inside it. The program passes its current directory.
+  std::string working_dir;
+  // The local calendar date the six days end with.
+  std::chrono::year_month_day today;
+  // Where failures and warnings are reported; the program passes standard error.
+  std::ostream& messages;
+};
+
+ExitStatus run(const RunRequest& request);
+
+}  // namespace norvane

@@ -1,0 +1,29 @@
+// The settings file is the program's only configuration: it sits in the working folder and
+// names, on lines 2, 4 and 6, the folder of the monthly forecasts (which also holds the
+// temporary BMP and the archive subfolder), the folder of the station's measurement files and
+// the folder of the current pictures. Lines 1, 3 and 5 are free text for the operator.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/plot_state.h"
+#include "util/diagnostics.h"
+
+namespace norvane {
+
+inline constexpr std::string_view settings_file_name = "norvane_foF2.ini";
+
+// The folder a settings line names, as a prefix of the file names in it: every "\" becomes
+// "/", and a relative folder (an empty one included) is taken inside `work_dir`. Nothing is
+// trimmed and no separator is added: a folder line without its closing separator is glued to
+// the file names.
+std::string folder_value(const std::string& work_dir, std::string_view line);
+
+// Sets `work_dir` to `current_dir` with a closing "/", then reads the first six lines of the
+// settings file found there into `forecast_dir`, `observation_dir` and `picture_dir`. A folder
+// whose line is missing, or all three when the file is, stays the working folder; that costs
+// the run its configuration and is reported as a failure.
+void read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics);
+
+}  // namespace norvane

@@ -1,0 +1,37 @@
+// A finished figure leaves the program as two GIF pictures: the current picture of its slot
+// (plotfoF21.gif for five days ago to plotfoF26.gif for today), which the web page shows and
+// every run overwrites, and the archive picture named after the day's year and day of the year,
+// kept in the subfolder "previous_foF2_plots" of the forecast folder. Both are made from a
+// temporary BMP snapshot of the surface, written to the forecast folder and deleted at the end.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/plot_state.h"
+#include "export/image_converter.h"
+#include "surface/drawing_surface.h"
+#include "util/diagnostics.h"
+
+namespace norvane {
+
+inline constexpr std::string_view archive_folder_name = "previous_foF2_plots/";
+
+struct ExportPaths {
+  std::string temporary_bmp;  // forecast_dir + "grafico" + slot + ".bmp"
+  std::string current_gif;    // picture_dir + "plotfoF2" + slot + ".gif"
+  std::string archive_gif;    // forecast_dir + "previous_foF2_plots/" + year + doy + ".gif"
+};
+
+// The files of the day at `day_index`; the archive year is characters 3 to 6 of
+// `file_previsioni` (month, then year), so each day keeps its own year.
+ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni);
+
+// Exports the surface as the day's pictures: the BMP, then the current GIF, then the archive
+// GIF, then the BMP is deleted. The first step that fails ends the export and is reported; the
+// pictures of the steps before it stand, and a BMP left behind is overwritten by the next export
+// of the same slot. No folder is created.
+void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
+                  Diagnostics& diagnostics, const std::string& file_previsioni);
+
+}  // namespace norvane

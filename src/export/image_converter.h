@@ -1,0 +1,36 @@
+// The web page shows GIF pictures, while the drawing surface writes BMP. The image converter
+// bridges the two: it loads the BMP snapshot of a finished figure and writes it as GIF files,
+// as often as asked, until it is reset. A picture of at most 256 colours (every figure is one)
+// keeps its colours exactly: the palette is built from the picture's own colours, with no
+// quantisation and no dithering.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "surface/gd_image.h"
+#include "util/file_write.h"
+
+namespace norvane {
+
+class ImageConverter {
+ public:
+  // Makes the picture in the BMP file at `path` the held picture, replacing any earlier one.
+  // The file is read whole and not kept open.
+  std::optional<FileError> load_bmp(const std::string& path);
+
+  // Writes the held picture as a GIF file at `path`, replacing any file of that name; the held
+  // picture stays, so that it can be saved again. `interlaced` asks for an interlaced GIF.
+  std::optional<FileError> save_gif(const std::string& path, bool interlaced);
+
+  // Releases the held picture.
+  void reset();
+
+  bool holds_picture() const { return static_cast<bool>(picture_); }
+
+ private:
+  GdImage picture_;          // as loaded
+  GdImage palette_picture_;  // the same picture with a palette, made at the first save
+};
+
+}  // namespace norvane

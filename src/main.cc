@@ -1,0 +1,47 @@
+// The program's entry: it reads what only the process knows (its current directory and today's
+// local date) and hands them to the run. Everything else lives in the core library.
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <system_error>
+
+#include "driver/run.h"
+
+namespace {
+
+std::string current_directory() {
+  std::string buffer(4096, '\0');
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE)
+      throw std::system_error(errno, std::generic_category(), "getcwd");
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.c_str();
+}
+
+std::chrono::year_month_day today_local() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) {
+    throw std::system_error(errno, std::generic_category(), "localtime");
+  }
+  return std::chrono::year_month_day{std::chrono::year{local.tm_year + 1900},
+                                     std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)},
+                                     std::chrono::day{static_cast<unsigned>(local.tm_mday)}};
+}
+
+}  // namespace
+
+int main() {
+  try {
+    return static_cast<int>(norvane::run({current_directory(), today_local(), std::cerr}));
+  } catch (const std::exception& error) {
+    std::cerr << "norvane_foF2: " << error.what() << '\n';
+    return static_cast<int>(norvane::ExitStatus::failure);
+  }
+}

@@ -1,0 +1,216 @@
+#include "surface/drawing_surface.h"
+
+#include <gd.h>
+#include <gdfontmb.h>
+
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+
+namespace norvane {
+namespace {
+
+int gd_colour(Rgb colour) {
+  return gdTrueColor(colour.red, colour.green, colour.blue);
+}
+
+// Lines reaching further than this beyond the raster (a value far off the scale, say) are cut
+// to it before conversion to integers; nearer ones are drawn exactly as given.
+constexpr double far_outside_px = 4096;
+
+// The one rounding rule: to the nearest pixel. Positions are limited first so that no value,
+// however absurd, overflows an int; anything that far out is off the raster anyway.
+int whole_pixel(double position) {
+  constexpr double limit = 1 << 20;
+  if (!(position > -limit))
+    position = -limit;  // also catches NaN
+  if (position > limit)
+    position = limit;
+  return static_cast<int>(std::floor(position + 0.5));
+}
+
+// Cuts the segment (x1, y1)-(x2, y2) to the box [low, high] in both axes (Liang-Barsky).
+// Returns false when nothing of it lies inside.
+bool clip_segment(double& x1, double& y1, double& x2, double& y2, double low_x, double low_y,
+                  double high_x, double high_y) {
+  const double dx = x2 - x1;
+  const double dy = y2 - y1;
+  double enter = 0;
+  double leave = 1;
+  const auto cut = [&](double p, double q) {
+    if (p == 0)
+      return q >= 0;
+    const double t = q / p;
+    if (p < 0) {
+      if (t > leave)
+        return false;
+      if (t > enter)
+        enter = t;
+    } else {
+      if (t < enter)
+        return false;
+      if (t < leave)
+        leave = t;
+    }
+    return true;
+  };
+  if (!cut(-dx, x1 - low_x) || !cut(dx, high_x - x1) || !cut(-dy, y1 - low_y) ||
+      !cut(dy, high_y - y1)) {
+    return false;
+  }
+  const double start_x = x1;
+  const double start_y = y1;
+  x1 = start_x + enter * dx;
+  y1 = start_y + enter * dy;
+  x2 = start_x + leave * dx;
+  y2 = start_y + leave * dy;
+  return true;
+}
+
+GdImage new_raster(int width, int height) {
+  if (width <= 0 || height <= 0)
+    throw std::invalid_argument("raster size must be positive");
+  GdImage raster(gdImageCreateTrueColor(width, height));
+  if (!raster)
+    throw std::bad_alloc();
+  // Colours replace pixels; nothing is blended.
+  gdImageAlphaBlending(raster.get(), 0);
+  gdImageFilledRectangle(raster.get(), 0, 0, width - 1, height - 1, gd_colour(colours::background));
+  return raster;
+}
+
+}  // namespace
+
+DrawingSurface::DrawingSurface()
+    : raster_(new_raster(initial_width_px, initial_height_px)),
+      width_px_(initial_width_px),
+      height_px_(initial_height_px),
+      scale_right_(static_cast<float>(initial_width_px)),
+      scale_bottom_(static_cast<float>(initial_height_px)) {}
+
+void DrawingSurface::set_window_size(int outer_width, int outer_height) {
+  raster_ = new_raster(outer_width - 6, outer_height - 25);
+  width_px_ = outer_width - 6;
+  height_px_ = outer_height - 25;
+}
+
+void DrawingSurface::set_scale(float x1, float y1, float x2, float y2) {
+  if (x1 == x2 || y1 == y2)
+    throw std::invalid_argument("user scale must not be empty");
+  scale_left_ = x1;
+  scale_top_ = y1;
+  scale_right_ = x2;
+  scale_bottom_ = y2;
+}
+
+double DrawingSurface::column_at(double x) const {
+  return (x - scale_left_) * width_px_ / (static_cast<double>(scale_right_) - scale_left_);
+}
+
+double DrawingSurface::row_at(double y) const {
+  return (y - scale_top_) * height_px_ / (static_cast<double>(scale_bottom_) - scale_top_);
+}
+
+void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb colour) {
+  double column1 = column_at(x1);
+  double row1 = row_at(y1);
+  double column2 = column_at(x2);
+  double row2 = row_at(y2);
+  if (!std::isfinite(column1 + row1 + column2 + row2))
+    return;
+  if (!clip_segment(column1, row1, column2, row2, -far_outside_px, -far_outside_px,
+                    width_px_ + far_outside_px, height_px_ + far_outside_px)) {
+    return;
+  }
+  gdImageLine(raster_.get(), whole_pixel(column1), whole_pixel(row1), whole_pixel(column2),
+              whole_pixel(row2), gd_colour(colour));
+}
+
+void DrawingSurface::set_pixel_in_raster(int column, int row, Rgb colour) {
+  // gdImageSetPixel ignores positions outside the raster.
+  gdImageSetPixel(raster_.get(), column, row, gd_colour(colour));
+}
+
+void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) {
+  const int radius_px =
+      whole_pixel(std::abs(radius) * width_px_ / (static_cast<double>(scale_right_) - scale_left_));
+  const int centre_column = whole_pixel(column_at(x));
+  const int centre_row = whole_pixel(row_at(y));
+  if (centre_column < -radius_px || centre_column >= width_px_ + radius_px ||
+      centre_row < -radius_px || centre_row >= height_px_ + radius_px) {
+    return;
+  }
+  if (fill_style_ == FillStyle::solid) {
+    for (int dy = -radius_px; dy <= radius_px; ++dy) {
+      for (int dx = -radius_px; dx <= radius_px; ++dx) {
+        if (dx * dx + dy * dy < radius_px * radius_px) {
+          set_pixel_in_raster(centre_column + dx, centre_row + dy, fill_colour_);
+        }
+      }
+    }
+  }
+  // Midpoint circle: the outline pixels of one octant, mirrored into all eight.
+  int dx = radius_px;
+  int dy = 0;
+  int decision = 1 - radius_px;
+  while (dx >= dy) {
+    const int points[8][2] = {{dx, dy},   {dy, dx},   {-dy, dx}, {-dx, dy},
+                              {-dx, -dy}, {-dy, -dx}, {dy, -dx}, {dx, -dy}};
+    for (const auto& point : points) {
+      set_pixel_in_raster(centre_column + point[0], centre_row + point[1], colour);
+    }
+    ++dy;
+    if (decision < 0) {
+      decision += 2 * dy + 1;
+    } else {
+      --dx;
+      decision += 2 * (dy - dx) + 1;
+    }
+  }
+}
+
+void DrawingSurface::set_text_position(double x, double y) {
+  text_x_ = static_cast<float>(x);
+  text_y_ = static_cast<float>(y);
+}
+
+void DrawingSurface::print_text(std::string_view text) {
+  const std::string characters(text);
+  gdImageString(raster_.get(), gdFontGetMediumBold(), whole_pixel(column_at(text_x_)),
+                whole_pixel(row_at(text_y_)),
+                reinterpret_cast<unsigned char*>(const_cast<char*>(characters.c_str())),
+                gd_colour(colours::text));
+}
+
+void DrawingSurface::clear() {
+  gdImageFilledRectangle(raster_.get(), 0, 0, width_px_ - 1, height_px_ - 1,
+                         gd_colour(colours::background));
+  text_x_ = 0;
+  text_y_ = 0;
+}
+
+std::vector<unsigned char> DrawingSurface::encode_bmp() const {
+  int size = 0;
+  const std::unique_ptr<void, decltype(&gdFree)> bytes(gdImageBmpPtr(raster_.get(), &size, 0),
+                                                       &gdFree);
+  if (!bytes || size <= 0)
+    throw std::runtime_error("libgd could not encode the BMP");
+  const auto* begin = static_cast<const unsigned char*>(bytes.get());
+  return std::vector<unsigned char>(begin, begin + size);
+}
+
+std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
+  return write_file_atomically(path, encode_bmp());
+}
+
+Rgb DrawingSurface::pixel(int column, int row) const {
+  if (column < 0 || row < 0 || column >= width_px_ || row >= height_px_) {
+    throw std::out_of_range("pixel outside the raster");
+  }
+  const int colour = gdImageGetTrueColorPixel(raster_.get(), column, row);
+  return {static_cast<std::uint8_t>(gdTrueColorGetRed(colour)),
+          static_cast<std::uint8_t>(gdTrueColorGetGreen(colour)),
+          static_cast<std::uint8_t>(gdTrueColorGetBlue(colour))};
+}
+
+}  // namespace norvane

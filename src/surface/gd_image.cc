@@ -1,0 +1,11 @@
+#include "surface/gd_image.h"
+
+#include <gd.h>
+
+namespace norvane {
+
+void GdImageDeleter::operator()(gdImageStruct* image) const noexcept {
+  gdImageDestroy(image);
+}
+
+}  // namespace norvane

@@ -1,0 +1,41 @@
+// Nobody watches a run: what went wrong reaches the operator as a line in a cron mail or a
+// journal, or not at all. Every procedure reports here, and this is the only place that
+// prints. Each distinct message is printed once per run, so that a cause that costs all six
+// days (a missing folder, say) makes one line, not six. Failures that cost the run pictures or
+// settings also make the run's exit status a failure; warnings (a missing forecast, an unknown
+// station) do not, since the pictures were still written.
+#pragma once
+
+#include <ostream>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace norvane {
+
+class Diagnostics {
+ public:
+  static constexpr std::string_view prefix = "norvane_foF2: ";
+
+  explicit Diagnostics(std::ostream& out) : out_(out) {}
+
+  // Something went wrong that cost the run a file or a setting.
+  void fail(const std::string& message);
+  // Something worth the operator's attention that does not cost the run its pictures.
+  void warn(const std::string& message);
+
+  bool failed() const { return failed_; }
+
+ private:
+  void print_once(const std::string& message);
+
+  std::ostream& out_;
+  std::set<std::string, std::less<>> printed_;
+  bool failed_ = false;
+};
+
+// `text` in double quotes, with control characters and bytes outside ASCII written as \xNN,
+// so that a file name or a line from a data file cannot garble the operator's terminal or mail.
+std::string quoted(std::string_view text);
+
+}  // namespace norvane

@@ -1,0 +1,95 @@
+#include "util/file_write.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <system_error>
+
+namespace norvane {
+namespace {
+
+FileError folder_error(const std::string& path, int error_number) {
+  return {FileError::Scope::folder, folder_of(path), error_text(error_number)};
+}
+
+FileError file_error(const std::string& path, int error_number) {
+  return {FileError::Scope::file, path, error_text(error_number)};
+}
+
+// Creates a new, hidden temporary file beside `path`; returns its descriptor or -1 with errno.
+int create_temporary_beside(const std::string& path, std::string& temporary) {
+  const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
+  const std::string name = path.substr(folder.size());
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary =
+        folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    // Mode 0666 lets the umask decide, as for any file the program creates.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST)
+      return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+bool write_all(int fd, std::span<const unsigned char> bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR)
+        continue;
+      return false;
+    }
+    bytes = bytes.subspan(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string error_text(int error_number) {
+  return std::generic_category().message(error_number);
+}
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::optional<FileError> write_file_atomically(const std::string& path,
+                                               std::span<const unsigned char> bytes) {
+  std::string temporary;
+  const int fd = create_temporary_beside(path, temporary);
+  if (fd < 0)
+    return folder_error(path, errno);
+
+  // A failed write or close means the folder's file system is in trouble (full, gone, broken):
+  // every file written there would fail alike.
+  const bool written = write_all(fd, bytes);
+  const int write_errno = errno;
+  const bool closed = ::close(fd) == 0;
+  const int close_errno = errno;
+  if (!written || !closed) {
+    ::unlink(temporary.c_str());
+    return folder_error(path, !written ? write_errno : close_errno);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int rename_errno = errno;
+    ::unlink(temporary.c_str());
+    return file_error(path, rename_errno);
+  }
+  return std::nullopt;
+}
+
+std::optional<FileError> remove_file(const std::string& path) {
+  if (::unlink(path.c_str()) != 0)
+    return file_error(path, errno);
+  return std::nullopt;
+}
+
+}  // namespace norvane

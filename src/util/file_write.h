@@ -1,0 +1,38 @@
+// The pictures the program writes are served by a web server while the next run rewrites them,
+// and the program runs unattended for years. So a file is never written in place: its bytes go
+// to a new temporary file in the same folder, which is then renamed over the final name. A
+// reader sees the old file or the new one, never a part of one, and a failed write leaves the
+// old file as it was and no temporary file behind. Every write, the close and the rename are
+// checked.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace norvane {
+
+// What went wrong with a file, for the operator's message.
+struct FileError {
+  // Whether the cause lies with the folder (it is missing, not writable, full), so that every
+  // file written there fails alike, or with the file itself.
+  enum class Scope { folder, file };
+  Scope scope = Scope::file;
+  std::string path;    // the folder (ending in "/") or the file
+  std::string reason;  // the system's reason, such as "No such file or directory"
+};
+
+// The system's text for an errno value.
+std::string error_text(int error_number);
+
+// The folder part of `path`, up to and including its last "/"; "./" when it has none.
+std::string folder_of(const std::string& path);
+
+// Writes `bytes` as the complete new content of `path`.
+std::optional<FileError> write_file_atomically(const std::string& path,
+                                               std::span<const unsigned char> bytes);
+
+// Deletes the file at `path`.
+std::optional<FileError> remove_file(const std::string& path);
+
+}  // namespace norvane

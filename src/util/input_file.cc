@@ -1,0 +1,117 @@
+#include "util/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace norvane {
+
+std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
+  // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    *error = errno;
+    return std::nullopt;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    *error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    return std::nullopt;
+  }
+  return InputFile(fd);
+}
+
+InputFile::InputFile(InputFile&& other) noexcept {
+  *this = std::move(other);
+}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0)
+      ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
+    buffer_ = other.buffer_;
+    begin_ = other.begin_;
+    end_ = other.end_;
+    at_end_ = other.at_end_;
+    read_error_ = other.read_error_;
+  }
+  return *this;
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+bool InputFile::fill_buffer() {
+  if (at_end_)
+    return false;
+  for (;;) {
+    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+    if (got > 0) {
+      begin_ = 0;
+      end_ = static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got < 0 && errno == EINTR)
+      continue;
+    if (got < 0)
+      read_error_ = errno;
+    at_end_ = true;
+    return false;
+  }
+}
+
+bool InputFile::read_line(std::string& line) {
+  // One byte more than the limit is kept, so that a CR that ends a line of exactly
+  // max_line_bytes is still recognised as part of the line end.
+  std::string read;
+  bool found_any = false;
+  for (;;) {
+    if (begin_ == end_ && !fill_buffer())
+      break;
+    found_any = true;
+    const char* start = buffer_.data() + begin_;
+    const std::size_t available = end_ - begin_;
+    const void* newline = std::memchr(start, '\n', available);
+    const std::size_t length =
+        newline ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : available;
+    if (read.size() <= max_line_bytes) {
+      read.append(start, std::min(length, max_line_bytes + 1 - read.size()));
+    }
+    begin_ += length;
+    if (newline) {
+      ++begin_;  // the LF itself
+      break;
+    }
+  }
+  if (!found_any || read_error_ != 0)
+    return false;
+  if (!read.empty() && read.back() == '\r')
+    read.pop_back();
+  if (read.size() > max_line_bytes)
+    read.resize(max_line_bytes);
+  line = std::move(read);
+  return true;
+}
+
+bool InputFile::read_all(std::vector<unsigned char>& bytes) {
+  while (begin_ < end_ || fill_buffer()) {
+    if (bytes.size() + (end_ - begin_) > max_whole_file_bytes) {
+      read_error_ = EFBIG;
+      return false;
+    }
+    bytes.insert(bytes.end(), buffer_.data() + begin_, buffer_.data() + end_);
+    begin_ = end_;
+  }
+  return read_error_ == 0;
+}
+
+}  // namespace norvane

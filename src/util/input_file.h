@@ -1,0 +1,53 @@
+// Every file the program reads is a small file that other programs write: the settings file,
+// the monthly forecasts, the stations' measurement files, and the BMP snapshot of a figure.
+// This is the one way they are read. Only regular files are opened (a folder or a FIFO that happens
+// to carry an expected name must neither be read nor make the run wait), lines may end in CR LF or
+// LF, and a line longer than max_line_bytes is cut there, so that no input can make the program
+// read without bound.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvane {
+
+class InputFile {
+ public:
+  static constexpr std::size_t max_line_bytes = 4096;
+
+  // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
+  // the errno value that says why (EISDIR, EINVAL for other non-regular files, ENOENT, ...).
+  static std::optional<InputFile> open(const std::string& path, int* error);
+
+  InputFile(InputFile&& other) noexcept;
+  InputFile& operator=(InputFile&& other) noexcept;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+  ~InputFile();
+
+  // Reads the next line into `line`, without its line end. Returns false, leaving `line` as it
+  // was, when no line is left or reading failed; `read_error()` then tells which (0 at end).
+  bool read_line(std::string& line);
+  int read_error() const { return read_error_; }
+
+  // Appends the rest of the file to `bytes`, up to max_whole_file_bytes. Returns false when
+  // reading failed (`read_error()` says why) or the file is larger (EFBIG).
+  static constexpr std::size_t max_whole_file_bytes = 64 << 20;
+  bool read_all(std::vector<unsigned char>& bytes);
+
+ private:
+  explicit InputFile(int fd) : fd_(fd) {}
+  bool fill_buffer();
+
+  int fd_ = -1;
+  std::array<char, 4096> buffer_{};
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool at_end_ = false;
+  int read_error_ = 0;
+};
+
+}  // namespace norvane
