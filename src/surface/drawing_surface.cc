@@ -122,8 +122,32 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
                     width_px_ + far_outside_px, height_px_ + far_outside_px)) {
     return;
   }
-  gdImageLine(raster_.get(), whole_pixel(column1), whole_pixel(row1), whole_pixel(column2),
-              whole_pixel(row2), gd_colour(colour));
+  int column = whole_pixel(column1);
+  int row = whole_pixel(row1);
+  const int end_column = whole_pixel(column2);
+  const int end_row = whole_pixel(row2);
+  if (column == end_column && row == end_row) {
+    set_pixel_in_raster(column, row, colour);  // a line of no length is still a point
+    return;
+  }
+  // Bresenham, leaving out the end pixel.
+  const int step_column = column < end_column ? 1 : -1;
+  const int step_row = row < end_row ? 1 : -1;
+  const int span_column = std::abs(end_column - column);
+  const int span_row = -std::abs(end_row - row);
+  int error = span_column + span_row;
+  while (column != end_column || row != end_row) {
+    set_pixel_in_raster(column, row, colour);
+    const int twice = 2 * error;
+    if (twice >= span_row) {
+      error += span_row;
+      column += step_column;
+    }
+    if (twice <= span_column) {
+      error += span_column;
+      row += step_row;
+    }
+  }
 }
 
 void DrawingSurface::set_pixel_in_raster(int column, int row, Rgb colour) {

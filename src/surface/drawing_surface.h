@@ -7,7 +7,9 @@
 // Conversion to whole pixels has one rule, used by every operation: a user point maps to the
 // raster position given by the scale, rounded to the nearest pixel. So lines that share an end
 // point share its pixel, and the four border lines of the frame meet at the corners. Lines are
-// 1 pixel wide and include both end points; circles are round in pixels; text is libgd's
+// 1 pixel wide and, as in the window system the figures were designed on, leave out their end
+// pixel: the frame's borders run to x = 242 to end on the right border at 241, and grid lines
+// that end on a border do not paint over it. Circles are round in pixels; text is libgd's
 // 13-pixel bold bitmap font. Drawing outside the raster is clipped without error.
 #pragma once
 

@@ -1,0 +1,85 @@
+#include "driver/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+struct SettingsRead {
+  PlotState state;
+  std::string messages;
+  bool failed = false;
+};
+
+SettingsRead read_from(const std::string& current_dir) {
+  SettingsRead result;
+  std::ostringstream out;
+  Diagnostics diagnostics(out);
+  read_settings(result.state, current_dir, diagnostics);
+  result.messages = out.str();
+  result.failed = diagnostics.failed();
+  return result;
+}
+
+TEST(Settings, ReadsTheFoldersOfLinesTwoFourAndSixOnly) {
+  testing::TempFolder work;
+  work.write("norvane_foF2.ini",
+             "forecasts\r\nfc\\\r\nmeasurements\r\n/data/obs/\r\npictures\r\n"
+             "www\\pics\\\r\nline 7 is ignored\r\n");
+  // The working folder is given without its closing separator.
+  const auto read = read_from(work.path().substr(0, work.path().size() - 1));
+  EXPECT_EQ(read.state.work_dir, work.path());
+  EXPECT_EQ(read.state.forecast_dir, work / "fc/");
+  EXPECT_EQ(read.state.observation_dir, "/data/obs/");  // an absolute folder stays as it is
+  EXPECT_EQ(read.state.picture_dir, work / "www/pics/");
+  EXPECT_EQ(read.messages, "");
+  EXPECT_FALSE(read.failed);
+}
+
+TEST(Settings, UsesFolderLinesVerbatimWithLfLineEnds) {
+  testing::TempFolder work;
+  work.write("norvane_foF2.ini", "\nfc\n\n obs/ \n\n\n");
+  const auto read = read_from(work.path());
+  EXPECT_EQ(read.state.forecast_dir, work / "fc");  // no separator added
+  EXPECT_EQ(read.state.observation_dir, work / " obs/ ");  // nothing trimmed
+  EXPECT_EQ(read.state.picture_dir, work.path());  // empty: the working folder
+  EXPECT_FALSE(read.failed);
+}
+
+TEST(Settings, AShortFileLeavesTheMissingFoldersAtTheWorkingFolderAndFails) {
+  testing::TempFolder work;
+  work.write("norvane_foF2.ini", "a\r\nfc/\r\nb\r\nobs/\r\nc\r\n");
+  const auto read = read_from(work.path());
+  EXPECT_EQ(read.state.forecast_dir, work / "fc/");
+  EXPECT_EQ(read.state.observation_dir, work / "obs/");
+  EXPECT_EQ(read.state.picture_dir, work.path());
+  EXPECT_TRUE(read.failed);
+  EXPECT_EQ(read.messages, "norvane_foF2: settings file \"" + work.path() +
+                               "norvane_foF2.ini\" has 5 lines, 6 needed; the folders of the "
+                               "missing lines are taken as the working folder\n");
+}
+
+TEST(Settings, AMissingFileLeavesEveryFolderAtTheWorkingFolderAndFails) {
+  testing::TempFolder work;
+  const auto read = read_from(work.path());
+  EXPECT_EQ(read.state.forecast_dir, work.path());
+  EXPECT_EQ(read.state.observation_dir, work.path());
+  EXPECT_EQ(read.state.picture_dir, work.path());
+  EXPECT_TRUE(read.failed);
+  EXPECT_EQ(read.messages, "norvane_foF2: cannot read settings file \"" + work.path() +
+                               "norvane_foF2.ini\": No such file or directory; all folders are "
+                               "taken as the working folder\n");
+}
+
+TEST(FolderValue, MapsBackslashesAndKeepsTheValueAsAPrefix) {
+  EXPECT_EQ(folder_value("/w/", "C:\\fc"), "/w/C:/fc");
+  EXPECT_EQ(folder_value("/w/", "\\\\server\\share\\"), "//server/share/");
+  EXPECT_EQ(folder_value("/", ""), "/");
+}
+
+}  // namespace
+}  // namespace norvane

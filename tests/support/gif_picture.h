@@ -1,0 +1,43 @@
+// Pictures the program wrote, decoded back for tests: pixel colours of a GIF or BMP file.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "surface/colours.h"
+#include "surface/drawing_surface.h"
+
+#include <ostream>
+
+namespace norvane {
+// Lets test failures show colours as (r, g, b).
+inline void PrintTo(const Rgb& colour, std::ostream* out) {
+  *out << "(" << int{colour.red} << ", " << int{colour.green} << ", " << int{colour.blue} << ")";
+}
+}  // namespace norvane
+
+namespace norvane::testing {
+
+class Picture {
+ public:
+  // Decodes the GIF or BMP file at `path`; throws when it is not one.
+  static Picture load(const std::string& path);
+  // The raster of a drawing surface.
+  static Picture of(const DrawingSurface& surface);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  Rgb at(int column, int row) const;
+  // How many pixels have `colour`.
+  int count(Rgb colour) const;
+  // The distinct colours of the picture.
+  std::vector<Rgb> colours() const;
+  bool operator==(const Picture& other) const = default;
+
+ private:
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<Rgb> pixels_;
+};
+
+}  // namespace norvane::testing
