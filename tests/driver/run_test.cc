@@ -24,7 +24,8 @@ RunResult run_in(const testing::TempFolder& work, year_month_day today) {
 }
 
 void write_settings(const testing::TempFolder& work) {
-  work.write("norvane_foF2.ini", "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
+  work.write("norvane_foF2.ini",
+             "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
 }
 
 TEST(Run, WritesSixCurrentAndSixArchivePicturesQuietly) {
@@ -41,12 +42,11 @@ TEST(Run, WritesSixCurrentAndSixArchivePicturesQuietly) {
             (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
                                       "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   EXPECT_EQ(work.list("fc"),
-            (std::vector<std::string>{"previous_foF2_plots", "previous_foF2_plots/2024364.gif",
-                                      "previous_foF2_plots/2024365.gif",
-                                      "previous_foF2_plots/2024366.gif",
-                                      "previous_foF2_plots/2025001.gif",
-                                      "previous_foF2_plots/2025002.gif",
-                                      "previous_foF2_plots/2025003.gif"}));
+            (std::vector<std::string>{
+                "previous_foF2_plots", "previous_foF2_plots/2024364.gif",
+                "previous_foF2_plots/2024365.gif", "previous_foF2_plots/2024366.gif",
+                "previous_foF2_plots/2025001.gif", "previous_foF2_plots/2025002.gif",
+                "previous_foF2_plots/2025003.gif"}));
   // The archive picture of a day is the same figure as its current picture; days differ only
   // by their date line.
   const auto first = testing::Picture::load(work / "www/plotfoF21.gif");

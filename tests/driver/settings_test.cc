@@ -44,9 +44,9 @@ TEST(Settings, UsesFolderLinesVerbatimWithLfLineEnds) {
   testing::TempFolder work;
   work.write("norvane_foF2.ini", "\nfc\n\n obs/ \n\n\n");
   const auto read = read_from(work.path());
-  EXPECT_EQ(read.state.forecast_dir, work / "fc");  // no separator added
+  EXPECT_EQ(read.state.forecast_dir, work / "fc");         // no separator added
   EXPECT_EQ(read.state.observation_dir, work / " obs/ ");  // nothing trimmed
-  EXPECT_EQ(read.state.picture_dir, work.path());  // empty: the working folder
+  EXPECT_EQ(read.state.picture_dir, work.path());          // empty: the working folder
   EXPECT_FALSE(read.failed);
 }
 

@@ -27,7 +27,8 @@ std::pair<testing::ProgramResult, PlotState> run_today(const testing::TempFolder
   for (;;) {
     const auto before = local_today();
     auto result = testing::run_program(work.path());
-    if (local_today() != before) continue;  // the run crossed midnight: run again
+    if (local_today() != before)
+      continue;  // the run crossed midnight: run again
     PlotState days;
     build_day_table(days, before);
     return {result, days};
@@ -36,7 +37,8 @@ std::pair<testing::ProgramResult, PlotState> run_today(const testing::TempFolder
 
 TEST(Program, OneQuietRunWritesTwelveDecodablePictures) {
   testing::TempFolder work;
-  work.write("norvane_foF2.ini", "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
+  work.write("norvane_foF2.ini",
+             "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
   work.make_folder("fc/previous_foF2_plots");
   work.make_folder("obs");
   work.make_folder("www");

@@ -82,8 +82,8 @@ TEST_F(FigureExport, MissingPictureFolderCostsBothPicturesAndLeavesTheBmp) {
                                  work_.path() +
                                  "www/\": No such file or directory (archive pictures not "
                                  "written either)\n");
-  EXPECT_EQ(work_.list(), (std::vector<std::string>{"fc", "fc/grafico6.bmp",
-                                                    "fc/previous_foF2_plots"}));
+  EXPECT_EQ(work_.list(),
+            (std::vector<std::string>{"fc", "fc/grafico6.bmp", "fc/previous_foF2_plots"}));
 }
 
 TEST_F(FigureExport, MissingArchiveFolderCostsOnlyTheArchivePicture) {

@@ -11,7 +11,9 @@
 namespace norvane {
 namespace {
 
-std::vector<unsigned char> bytes_of(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<unsigned char> bytes_of(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse) {
   testing::TempFolder folder;
@@ -24,11 +26,12 @@ TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse) {
   // The file is created with the permissions the umask allows, readable by a web server.
   struct stat info {};
   ASSERT_EQ(::stat((folder / "out/picture.gif").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0666 & ~[] {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-  }());
+  EXPECT_EQ(
+      info.st_mode & 0777, 0666 & ~[] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+      }());
 }
 
 TEST(WriteFileAtomically, AMissingFolderIsTheFoldersFault) {
