@@ -7,6 +7,8 @@
 #include "driver/settings.h"
 #include "export/figure_export.h"
 #include "export/image_converter.h"
+#include "forecast/forecast_curve.h"
+#include "observations/observation_plot.h"
 #include "surface/drawing_surface.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
@@ -20,6 +22,8 @@ void draw_and_export_day(PlotState& state, DrawingSurface& surface, ImageConvert
                          Diagnostics& diagnostics) {
   const std::string& file_previsioni = state.forecast_names[state.day_index];
   disegno_dello_stage(surface);
+  grafico_previsione(state, surface, diagnostics, file_previsioni);
+  grafico_valori_autoscalati(state, surface, diagnostics, file_previsioni);
   surface.set_text_position(75, 210);
   surface.print_text("Date: " + state.date_labels[state.day_index]);
   salva_figura(state, surface, converter, diagnostics, file_previsioni);

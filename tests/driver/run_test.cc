@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "support/gif_picture.h"
+#include "support/station_files.h"
 #include "support/temp_folder.h"
+#include "util/diagnostics.h"
 
 namespace norvane {
 namespace {
@@ -23,17 +26,33 @@ RunResult run_in(const testing::TempFolder& work, year_month_day today) {
   return {status, messages.str()};
 }
 
-void write_settings(const testing::TempFolder& work) {
+// A working folder with its settings file, its folders, and a station's measurement folder.
+void prepare_work(const testing::TempFolder& work) {
   work.write("norvane_foF2.ini",
              "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
+  work.make_folder("fc/previous_foF2_plots");
+  work.make_folder("www");
+  work.write("obs/RM041_2000001000000.TXT", testing::measurement_file("Rome", " 1.0"));
 }
 
-TEST(Run, WritesSixCurrentAndSixArchivePicturesQuietly) {
+std::array<double, 24> flat_forecast(double mhz) {
+  std::array<double, 24> values{};
+  values.fill(mhz);
+  return values;
+}
+
+// The pixel of user point (x, y) on a figure of the run.
+Rgb figure_pixel(const testing::Picture& picture, int x, double y) {
+  return picture.at(x + 35, static_cast<int>((215 - y) * 231 / 261 + 0.5));
+}
+
+TEST(Run, DrawsEachDayFromItsOwnMonthAndWritesTwelvePicturesQuietly) {
   testing::TempFolder work;
-  write_settings(work);
-  work.make_folder("fc/previous_foF2_plots");
-  work.make_folder("obs");
-  work.make_folder("www");
+  prepare_work(work);
+  work.write("fc/122024.txt", testing::forecast_file(flat_forecast(6.0)));
+  work.write("fc/012025.txt", testing::forecast_file(flat_forecast(12.0)));
+  work.write("obs/RM041_2024366121500.TXT", testing::measurement_file("Rome", " 8.0"));
+  work.write("obs/RM041_2025003121500.TXT", testing::measurement_file("Rome", "16.0"));
 
   const RunResult result = run_in(work, 2025y / January / 3d);
   EXPECT_EQ(result.status, ExitStatus::success);
@@ -41,26 +60,28 @@ TEST(Run, WritesSixCurrentAndSixArchivePicturesQuietly) {
   EXPECT_EQ(work.list("www"),
             (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
                                       "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
-  EXPECT_EQ(work.list("fc"),
-            (std::vector<std::string>{
-                "previous_foF2_plots", "previous_foF2_plots/2024364.gif",
-                "previous_foF2_plots/2024365.gif", "previous_foF2_plots/2024366.gif",
-                "previous_foF2_plots/2025001.gif", "previous_foF2_plots/2025002.gif",
-                "previous_foF2_plots/2025003.gif"}));
-  // The archive picture of a day is the same figure as its current picture; days differ only
-  // by their date line.
-  const auto first = testing::Picture::load(work / "www/plotfoF21.gif");
-  EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2024364.gif"), first);
-  EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2025003.gif"),
-            testing::Picture::load(work / "www/plotfoF26.gif"));
-  EXPECT_NE(testing::Picture::load(work / "www/plotfoF26.gif"), first);
+  EXPECT_EQ(work.list("fc/previous_foF2_plots"),
+            (std::vector<std::string>{"2024364.gif", "2024365.gif", "2024366.gif", "2025001.gif",
+                                      "2025002.gif", "2025003.gif"}));
+
+  // Slot 3 is 31 December 2024: December's forecast and that day's measurement.
+  const auto december = testing::Picture::load(work / "www/plotfoF23.gif");
+  EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2024366.gif"), december);
+  EXPECT_EQ(figure_pixel(december, 60, 60), colours::forecast);
+  EXPECT_EQ(figure_pixel(december, 60, 120), colours::background);
+  EXPECT_EQ(figure_pixel(december, 122, 80), colours::measured);
+  // Slot 6 is 3 January 2025: January's forecast and its own measurement.
+  const auto january = testing::Picture::load(work / "www/plotfoF26.gif");
+  EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2025003.gif"), january);
+  EXPECT_EQ(figure_pixel(january, 60, 120), colours::forecast);
+  EXPECT_EQ(figure_pixel(january, 122, 160), colours::measured);
+  EXPECT_EQ(figure_pixel(january, 122, 80), colours::background);
 }
 
 TEST(Run, NextDayOverwritesTheCurrentPicturesAndAddsOneArchivePicture) {
   testing::TempFolder work;
-  write_settings(work);
-  work.make_folder("fc/previous_foF2_plots");
-  work.make_folder("www");
+  prepare_work(work);
+  work.write("fc/122026.txt", testing::forecast_file(flat_forecast(6.0)));
   ASSERT_EQ(run_in(work, 2026y / December / 8d).status, ExitStatus::success);
   const auto today_before = testing::Picture::load(work / "www/plotfoF26.gif");
   ASSERT_EQ(run_in(work, 2026y / December / 9d).status, ExitStatus::success);
@@ -80,18 +101,32 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                              "grafico1.bmp", "grafico2.bmp", "grafico3.bmp", "grafico4.bmp",
                              "grafico5.bmp", "grafico6.bmp", "plotfoF21.gif", "plotfoF22.gif",
                              "plotfoF23.gif", "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+  const std::string& folder = work.path();
   EXPECT_EQ(result.messages,
-            "norvane_foF2: cannot read settings file \"" + work.path() +
+            "norvane_foF2: cannot read settings file \"" + folder +
                 "norvane_foF2.ini\": No such file or directory; all folders are taken as the "
                 "working folder\n"
+                "norvane_foF2: cannot read forecast file \"" +
+                folder +
+                "032024.txt\": No such file or directory (no forecast curve drawn)\n"
+                "norvane_foF2: measurement folder \"" +
+                folder +
+                "\" holds no measurement file (no measurements drawn)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
-                work.path() + "previous_foF2_plots/\": No such file or directory\n");
+                folder +
+                "previous_foF2_plots/\": No such file or directory\n"
+                // From day 2 on, the first file of the (working) folder is a BMP left behind.
+                "norvane_foF2: no known station: the first line of \"" +
+                folder + "grafico1.bmp\" begins " +
+                norvane::quoted(work.read("grafico1.bmp").substr(0, 4)) +
+                " (no measurements drawn)\n");
 }
 
 TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
   testing::TempFolder work;
-  write_settings(work);
-  work.make_folder("fc/previous_foF2_plots");
+  prepare_work(work);
+  std::filesystem::remove(work / "www");
+  work.write("fc/032024.txt", testing::forecast_file(flat_forecast(6.0)));
   const RunResult result = run_in(work, 2024y / March / 7d);
   EXPECT_EQ(result.status, ExitStatus::failure);
   EXPECT_EQ(result.messages, "norvane_foF2: cannot write current pictures in folder \"" +
@@ -99,7 +134,7 @@ TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
                                  "www/\": No such file or directory (archive pictures not "
                                  "written either)\n");
   // Each day got as far as its BMP.
-  EXPECT_EQ(work.list("fc").size(), 7u);
+  EXPECT_EQ(work.list("fc").size(), 8u);
 }
 
 }  // namespace

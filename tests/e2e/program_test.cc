@@ -4,10 +4,12 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
 #include "support/program.h"
+#include "support/station_files.h"
 #include "support/temp_folder.h"
 
 namespace norvane {
@@ -35,15 +37,42 @@ std::pair<testing::ProgramResult, PlotState> run_today(const testing::TempFolder
   }
 }
 
-TEST(Program, OneQuietRunWritesTwelveDecodablePictures) {
-  testing::TempFolder work;
+// A working folder for a run today: settings, folders, the forecast of each month involved (a
+// flat curve at 5.5 MHz + the month's number / 10) and a Rome station's files at hh:30 of every
+// hour of the six days, valued 2 MHz + the slot + hour / 4.
+void prepare_work(const testing::TempFolder& work, const PlotState& days) {
   work.write("norvane_foF2.ini",
              "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
   work.make_folder("fc/previous_foF2_plots");
-  work.make_folder("obs");
   work.make_folder("www");
+  for (int slot = 1; slot <= 6; ++slot) {
+    const std::string& month_year = days.forecast_names[slot];
+    std::array<double, 24> forecast{};
+    forecast.fill(5.5 + std::stoi(month_year.substr(0, 2)) / 10.0);
+    work.write("fc/" + month_year + ".txt", testing::forecast_file(forecast));
+    for (int hour = 0; hour < 24; ++hour) {
+      char name[64];
+      std::snprintf(name, sizeof name, "obs/RM041_%s%s%02d3000.TXT", month_year.substr(2).c_str(),
+                    days.doy_codes[slot].c_str(), hour);
+      work.write(name,
+                 testing::measurement_file("Rome", testing::value_field(2 + slot + hour / 4.0)));
+    }
+  }
+}
+
+// The pixel of user point (x, y) on a figure.
+Rgb figure_pixel(const testing::Picture& picture, int x, double y) {
+  return picture.at(x + 35, static_cast<int>((215 - y) * 231 / 261 + 0.5));
+}
+
+TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
+  testing::TempFolder work;
+  PlotState expected_days;
+  build_day_table(expected_days, local_today());
+  prepare_work(work, expected_days);
 
   const auto [result, days] = run_today(work);
+  ASSERT_EQ(days.date_labels[6], expected_days.date_labels[6]) << "the date changed meanwhile";
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.standard_output, "");
   EXPECT_EQ(result.standard_error, "");
@@ -57,9 +86,9 @@ TEST(Program, OneQuietRunWritesTwelveDecodablePictures) {
     EXPECT_EQ(current, archive) << "slot " << slot;
     EXPECT_EQ(current.width(), 286);
     EXPECT_EQ(current.height(), 231);
-    // The frame's corners, and the date line's glyphs in the band above the plot area.
     EXPECT_EQ(current.at(35, 190), colours::border);
     EXPECT_EQ(current.at(276, 21), colours::border);
+    // The date line's glyphs in the band above the plot area.
     int date_pixels = 0;
     for (int row = 4; row < 17; ++row) {
       for (int column = 110; column < 110 + 16 * 7; ++column) {
@@ -67,23 +96,36 @@ TEST(Program, OneQuietRunWritesTwelveDecodablePictures) {
       }
     }
     EXPECT_GT(date_pixels, 100) << "slot " << slot;
+    // The month's forecast dots, and a red dot at hh:30 (x = 10 h + 5) for every hour.
+    const double forecast_y = 55 + std::stoi(days.forecast_names[slot].substr(0, 2));
+    EXPECT_EQ(figure_pixel(current, 0, forecast_y), colours::forecast) << "slot " << slot;
+    EXPECT_EQ(figure_pixel(current, 230, forecast_y), colours::forecast) << "slot " << slot;
+    for (int hour = 0; hour < 24; ++hour) {
+      const double value = 10 * (2 + slot + hour / 4.0);
+      EXPECT_EQ(figure_pixel(current, 10 * hour + 5, value), colours::measured)
+          << "slot " << slot << ", hour " << hour;
+    }
   }
   // Nothing else is left behind: no BMP, no temporary file.
-  EXPECT_EQ(work.list("fc").size(), 7u);
   EXPECT_EQ(work.list("www").size(), 6u);
+  EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 6u);
+  for (const std::string& name : work.list("fc")) {
+    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots")) << name;
+  }
 }
 
 TEST(Program, ReportsWhatWentWrongAndFails) {
   testing::TempFolder work;
+  PlotState expected_days;
+  build_day_table(expected_days, local_today());
+  prepare_work(work, expected_days);
+  std::filesystem::remove(work / "fc/previous_foF2_plots");
   const auto [result, days] = run_today(work);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error,
-            "norvane_foF2: cannot read settings file \"" + work.path() +
-                "norvane_foF2.ini\": No such file or directory; all folders are taken as the "
-                "working folder\n"
-                "norvane_foF2: cannot write archive pictures in folder \"" +
-                work.path() + "previous_foF2_plots/\": No such file or directory\n");
-  EXPECT_TRUE(work.exists("plotfoF26.gif"));
+  EXPECT_EQ(result.standard_error, "norvane_foF2: cannot write archive pictures in folder \"" +
+                                       work.path() +
+                                       "fc/previous_foF2_plots/\": No such file or directory\n");
+  EXPECT_EQ(work.list("www").size(), 6u);
 }
 
 }  // namespace

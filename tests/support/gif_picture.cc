@@ -3,6 +3,7 @@
 #include <gd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -66,6 +67,30 @@ std::vector<Rgb> Picture::colours() const {
     }
   }
   return distinct;
+}
+
+namespace {
+int nearest(double position) {
+  return static_cast<int>(std::floor(position + 0.5));
+}
+}  // namespace
+
+Rgb colour_at(const DrawingSurface& surface, double x, double y) {
+  return surface.pixel(nearest(surface.column_at(x)), nearest(surface.row_at(y)));
+}
+
+int count_between(const DrawingSurface& surface, Rgb colour, double x_from, double x_to,
+                  double y_from, double y_to) {
+  const int row_a = nearest(surface.row_at(y_from));
+  const int row_b = nearest(surface.row_at(y_to));
+  int count = 0;
+  for (int row = std::min(row_a, row_b) + 1; row < std::max(row_a, row_b); ++row) {
+    for (int column = nearest(surface.column_at(x_from));
+         column <= nearest(surface.column_at(x_to)); ++column) {
+      count += surface.pixel(column, row) == colour;
+    }
+  }
+  return count;
 }
 
 }  // namespace norvane::testing

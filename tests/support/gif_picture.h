@@ -40,4 +40,12 @@ class Picture {
   std::vector<Rgb> pixels_;
 };
 
+// The colour of the pixel of `surface` that the user point (x, y) falls on.
+Rgb colour_at(const DrawingSurface& surface, double x, double y);
+
+// How many pixels of `colour` the surface has in the rows between user y values `y_from` and
+// `y_to` (both excluded) and the columns of user x from `x_from` to `x_to` (both included).
+int count_between(const DrawingSurface& surface, Rgb colour, double x_from, double x_to,
+                  double y_from, double y_to);
+
 }  // namespace norvane::testing

@@ -1,0 +1,56 @@
+#include "forecast/forecast_curve.h"
+
+#include <algorithm>
+
+#include "forecast/forecast_file.h"
+#include "util/file_write.h"
+#include "util/input_file.h"
+
+namespace norvane {
+
+void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
+                        const std::string& file_previsioni) {
+  const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
+  int open_error = 0;
+  auto file = InputFile::open(path, &open_error);
+  if (!file) {
+    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " + error_text(open_error) +
+                     " (no forecast curve drawn)");
+    return;
+  }
+  // Line 1 is a heading. A file of one line keeps it as its values line.
+  std::string values_line;
+  file->read_line(values_line);
+  file->read_line(values_line);
+  if (file->read_error() != 0) {
+    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " +
+                     error_text(file->read_error()) + " (no forecast curve drawn)");
+    return;
+  }
+  const ForecastValues forecast_values = read_forecast_values(values_line);
+  if (std::none_of(forecast_values.begin(), forecast_values.end(),
+                   [](const auto& value) { return value.has_value(); })) {
+    diagnostics.warn("forecast file " + quoted(path) +
+                     " holds no forecast value (no forecast curve drawn)");
+    return;
+  }
+
+  const Rgb white = colours::forecast;
+  for (int i = 1; i <= forecast_hours; ++i) {
+    const auto& value = forecast_values[i - 1];
+    if (!value)
+      continue;
+    const int x = 10 * (i - 1);
+    surface.set_fill_style(FillStyle::solid);
+    surface.set_fill_colour(white);
+    surface.draw_circle(x, *value, 2, white);
+    if (i >= 2) {
+      if (const auto& previous = forecast_values[i - 2]) {
+        const int prev_x = 10 * (i - 2);
+        surface.draw_line(prev_x, *previous, x, *value, white);
+      }
+    }
+  }
+}
+
+}  // namespace norvane

@@ -1,0 +1,22 @@
+// Each figure shows the month's forecast as a white curve: a filled dot for every hour that has
+// a value, at x = 0, 10, ..., 230 (0 to 23 UT), and a line from each such dot to the dot of the
+// hour before. An hour without a value leaves a gap: no dot, and no line leads to it, from it or
+// across it. The curve is drawn over the frame and under the measurements, and is not clipped
+// to the frame.
+#pragma once
+
+#include <string>
+
+#include "driver/plot_state.h"
+#include "surface/drawing_surface.h"
+#include "util/diagnostics.h"
+
+namespace norvane {
+
+// Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder) and
+// draws its curve. A file that cannot be read or yields no value draws nothing and is reported
+// as a warning: the figure is still complete without it.
+void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
+                        const std::string& file_previsioni);
+
+}  // namespace norvane

@@ -1,0 +1,54 @@
+// Each figure shows the foF2 values the station measured that day. The day's minutes are tried
+// hour by hour, and within an hour in the order 01, 02, ..., 59, 00: the file of hh:00 comes
+// after hh:59. Each measurement file that exists is read, and its line 3 gives, in characters 16
+// to 19, the value ("12.3", " 5.4") or "N/A":
+//
+// - a value is a filled red dot at x = 10 per hour + minute_offset(minute), y = the value in
+//   tenths of MHz; it is joined by a red line to the value dot drawn before it that day when
+//   that dot lies exactly 2 or 3 units to its left and its value is not 0;
+// - "N/A", or a field that holds no number, is a measurement without a value: a short green
+//   tick from y = 1 to 8 at its x, which leaves the trace of value dots as it was.
+//
+// A file of fewer than three lines draws nothing. Dots and lines are not clipped to the frame.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "driver/plot_state.h"
+#include "surface/drawing_surface.h"
+#include "util/diagnostics.h"
+#include "util/input_file.h"
+
+namespace norvane {
+
+// x offset of a minute (0 to 59) within its hour: the minute divided by 6, rounded to the
+// nearest, halves down, that is (minute + 2) / 6. Minutes 58 and 59 land on the next hour's x.
+int minute_offset(int minute);
+
+// The value of a value field in tenths of MHz: characters 1 and 2 with blanks trimmed, followed
+// by character 4 (character 3, the decimal point, is skipped whatever it holds), read as a
+// number. Empty when the field holds no number.
+std::optional<double> parse_observed_value(std::string_view value_field);
+
+// What the slot loop of one day carries from file to file.
+struct ObservationDay {
+  const PlotState& state;
+  DrawingSurface& surface;
+  std::string current_line;         // the line last read
+  std::int16_t obs_prev_x = 0;      // x of the last value dot
+  std::int16_t obs_prev_value = 0;  // its value in tenths of MHz, rounded; 0 before any
+};
+
+// Reads the opened measurement file of `hour` (0 to 23) and `minute_slot` (1 to 60) and draws
+// its value or its tick.
+void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int minute_slot);
+
+// Recognises the station from the measurement folder and draws the measurements of the day at
+// state.day_index, whose month and year are `file_previsioni`.
+void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
+                                const std::string& file_previsioni);
+
+}  // namespace norvane

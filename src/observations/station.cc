@@ -1,0 +1,123 @@
+#include "observations/station.h"
+
+#include <array>
+#include <stdexcept>
+
+#include "util/file_write.h"
+#include "util/input_file.h"
+#include "util/text_fields.h"
+
+namespace norvane {
+namespace {
+
+struct StationStyle {
+  std::array<std::string_view, 3> keys;  // unused keys are empty
+  bool letter_hours;                     // "A".."X" rather than "00".."23"
+  std::string_view prefix;
+  bool four_digit_year;
+  std::string_view suffix;
+};
+
+// Index 0 is kind 1.
+constexpr std::array<StationStyle, station_kinds> styles{{
+    {{"Gibi", "Mosc", " (la"}, true, "", false, ".TXT"},
+    {{"Tucu"}, false, "TUJ2O_", true, ".TXT"},
+    {{"Bahi"}, false, "BBJ3R_", true, ".TXT"},
+    {{"Rome"}, false, "RM041_", true, "00.TXT"},
+    {{"La_S"}, false, "SP044_", true, "00.TXT"},
+    {{"Mali"}, false, "ML10L_", true, "00.TXT"},
+}};
+
+const StationStyle& style_of(int station_kind) {
+  if (station_kind < 1 || station_kind > station_kinds) {
+    throw std::out_of_range("no station style " + std::to_string(station_kind));
+  }
+  return styles[static_cast<std::size_t>(station_kind - 1)];
+}
+
+}  // namespace
+
+int station_kind_of_line(std::string_view identification_line) {
+  if (identification_line.size() < 4)
+    return 0;
+  const std::string_view first_four = identification_line.substr(0, 4);
+  for (int kind = 1; kind <= station_kinds; ++kind) {
+    for (const std::string_view key : style_of(kind).keys) {
+      if (!key.empty() && key == first_four)
+        return kind;
+    }
+  }
+  return 0;
+}
+
+void fill_hour_codes(int station_kind, PlotState& state) {
+  const bool letters = style_of(station_kind).letter_hours;
+  for (int hour = 0; hour <= 23; ++hour) {
+    state.hour_codes[hour] = letters ? std::string(1, static_cast<char>('A' + hour))
+                                     : std::string{static_cast<char>('0' + hour / 10),
+                                                   static_cast<char>('0' + hour % 10)};
+  }
+}
+
+std::string observation_day_stem(int station_kind, const std::string& file_previsioni,
+                                 const std::string& doy_code) {
+  const StationStyle& style = style_of(station_kind);
+  const std::string_view year =
+      style.four_digit_year ? columns(file_previsioni, 3, 4) : columns(file_previsioni, 5, 2);
+  std::string stem(style.prefix);
+  stem += year;
+  stem += doy_code;
+  return stem;
+}
+
+std::string observation_file_name(int station_kind, const std::string& file_previsioni,
+                                  const std::string& doy_code, const std::string& hour_code,
+                                  const std::string& minute_label) {
+  std::string name = observation_day_stem(station_kind, file_previsioni, doy_code);
+  name += hour_code;
+  name += minute_label;
+  name += style_of(station_kind).suffix;
+  return name;
+}
+
+std::string observation_file_path(const PlotState& state, int station_kind,
+                                  const std::string& file_previsioni, const std::string& doy_code,
+                                  int hour, int minute_slot) {
+  return state.observation_dir + observation_file_name(station_kind, file_previsioni, doy_code,
+                                                       state.hour_codes[hour],
+                                                       state.minute_labels[minute_slot]);
+}
+
+int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
+                     std::string& current_line) {
+  const std::string& dir = state.observation_dir;
+  if (folder.list_error != 0) {
+    diagnostics.warn("cannot list measurement folder " + quoted(dir) + ": " +
+                     error_text(folder.list_error) + " (no measurements drawn)");
+    return 0;
+  }
+  if (!folder.first_file) {
+    diagnostics.warn("measurement folder " + quoted(dir) +
+                     " holds no measurement file (no measurements drawn)");
+    return 0;
+  }
+  const std::string path = dir + *folder.first_file;
+  int open_error = 0;
+  auto file = InputFile::open(path, &open_error);
+  if (!file) {
+    diagnostics.warn("cannot read measurement file " + quoted(path) + ": " +
+                     error_text(open_error) + " (no measurements drawn)");
+    return 0;
+  }
+  file->read_line(current_line);
+  const int station_kind = station_kind_of_line(current_line);
+  if (station_kind == 0) {
+    diagnostics.warn("no known station: the first line of " + quoted(path) + " begins " +
+                     quoted(current_line.substr(0, 4)) + " (no measurements drawn)");
+    return 0;
+  }
+  fill_hour_codes(station_kind, state);
+  return station_kind;
+}
+
+}  // namespace norvane

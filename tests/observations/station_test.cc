@@ -1,0 +1,110 @@
+#include "observations/station.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <sstream>
+
+#include "driver/day_table.h"
+#include "support/station_files.h"
+#include "support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+// 8 December 2026: day of the year 342.
+PlotState state_for_8_december_2026() {
+  PlotState state;
+  fill_minute_labels(state);
+  state.observation_dir = "/obs/";
+  return state;
+}
+
+TEST(ObservationFileName, FollowsEachStationsStyle) {
+  PlotState state = state_for_8_december_2026();
+  const char* const expected[] = {"26342P30.TXT",
+                                  "TUJ2O_20263421530.TXT",
+                                  "BBJ3R_20263421530.TXT",
+                                  "RM041_2026342153000.TXT",
+                                  "SP044_2026342153000.TXT",
+                                  "ML10L_2026342153000.TXT"};
+  for (int kind = 1; kind <= 6; ++kind) {
+    fill_hour_codes(kind, state);
+    EXPECT_EQ(observation_file_path(state, kind, "122026", "342", 15, 30),
+              std::string("/obs/") + expected[kind - 1]);
+  }
+  fill_hour_codes(1, state);
+  EXPECT_EQ(observation_file_path(state, 1, "122026", "342", 0, 60), "/obs/26342A00.TXT");
+  EXPECT_EQ(observation_file_path(state, 1, "122026", "365", 23, 45), "/obs/26365X45.TXT");
+  fill_hour_codes(2, state);
+  EXPECT_EQ(observation_file_path(state, 2, "122026", "342", 0, 60), "/obs/TUJ2O_20263420000.TXT");
+  EXPECT_EQ(state.hour_codes[24], "");  // slot 24 is never written
+}
+
+TEST(StationKind, KeysAreTheExactFirstFourCharacters) {
+  EXPECT_EQ(station_kind_of_line("Gibilmanna ionosonde"), 1);
+  EXPECT_EQ(station_kind_of_line("Moscow"), 1);
+  EXPECT_EQ(station_kind_of_line(" (lat 40.8)"), 1);
+  EXPECT_EQ(station_kind_of_line("(lat 40.8)"), 0);  // the key's leading blank is part of it
+  EXPECT_EQ(station_kind_of_line("Tucuman"), 2);
+  EXPECT_EQ(station_kind_of_line("tucuman"), 0);
+  EXPECT_EQ(station_kind_of_line("Bahia Blanca"), 3);
+  EXPECT_EQ(station_kind_of_line("Rome"), 4);
+  EXPECT_EQ(station_kind_of_line("La_Spezia"), 5);
+  EXPECT_EQ(station_kind_of_line("Mali"), 6);
+  EXPECT_EQ(station_kind_of_line("Rom"), 0);
+  EXPECT_EQ(station_kind_of_line(""), 0);
+}
+
+class IdentifyStation : public ::testing::Test {
+ protected:
+  int identify() {
+    state_.observation_dir = work_ / "obs/";
+    state_.hour_codes[0] = "kept";
+    const ObservationFolder folder = list_observation_folder(state_.observation_dir, {});
+    current_line_.clear();
+    return identify_station(state_, folder, diagnostics_, current_line_);
+  }
+
+  testing::TempFolder work_;
+  PlotState state_;
+  std::string current_line_;
+  std::ostringstream messages_;
+  Diagnostics diagnostics_{messages_};
+};
+
+TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrder) {
+  work_.write("obs/.hidden", testing::measurement_file("Gibilmanna", " 5.0"));
+  work_.write("obs/0_folder/inside", testing::measurement_file("Gibilmanna", " 5.0"));
+  ASSERT_EQ(::mkfifo((work_ / "obs/0_fifo").c_str(), 0600), 0);
+  work_.write("obs/b_file", testing::measurement_file("Mali", " 5.0"));
+  work_.write("obs/B_file", testing::measurement_file("Tucuman", " 5.0"));
+  work_.write("obs/C_file", testing::measurement_file("Rome", " 5.0"));
+  EXPECT_EQ(identify(), 2);
+  EXPECT_EQ(current_line_, "Tucuman");
+  EXPECT_EQ(state_.hour_codes[0], "00");
+  EXPECT_EQ(state_.hour_codes[23], "23");
+  EXPECT_EQ(messages_.str(), "");
+}
+
+TEST_F(IdentifyStation, UnknownStationsAndEmptyOrMissingFoldersDrawNothingAndAreReported) {
+  EXPECT_EQ(identify(), 0);  // no folder
+  work_.make_folder("obs/only_a_folder");
+  EXPECT_EQ(identify(), 0);  // nothing but a folder
+  work_.write("obs/A_file", "tucuman ionosonde\r\n");
+  EXPECT_EQ(identify(), 0);
+  EXPECT_EQ(identify(), 0);
+  EXPECT_EQ(state_.hour_codes[0], "kept");
+  const std::string obs = work_ / "obs/";
+  EXPECT_EQ(messages_.str(), "norvane_foF2: cannot list measurement folder \"" + obs +
+                                 "\": No such file or directory (no measurements drawn)\n"
+                                 "norvane_foF2: measurement folder \"" +
+                                 obs +
+                                 "\" holds no measurement file (no measurements drawn)\n"
+                                 "norvane_foF2: no known station: the first line of \"" +
+                                 obs + "A_file\" begins \"tucu\" (no measurements drawn)\n");
+  EXPECT_FALSE(diagnostics_.failed());
+}
+
+}  // namespace
+}  // namespace norvane
