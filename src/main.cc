@@ -17,8 +17,7 @@ namespace {
 std::string current_directory() {
   std::string buffer(4096, '\0');
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE)
-      throw std::system_error(errno, std::generic_category(), "getcwd");
+    if (errno != ERANGE) throw std::system_error(errno, std::generic_category(), "getcwd");
     buffer.resize(buffer.size() * 2);
   }
   return buffer.c_str();

@@ -10,15 +10,13 @@ namespace norvane {
 std::string folder_value(const std::string& work_dir, std::string_view line) {
   std::string folder(line);
   std::replace(folder.begin(), folder.end(), '\\', '/');
-  if (folder.empty() || folder.front() != '/')
-    folder.insert(0, work_dir);
+  if (folder.empty() || folder.front() != '/') folder.insert(0, work_dir);
   return folder;
 }
 
 void read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics) {
   state.work_dir = current_dir;
-  if (state.work_dir.empty() || state.work_dir.back() != '/')
-    state.work_dir += '/';
+  if (state.work_dir.empty() || state.work_dir.back() != '/') state.work_dir += '/';
   state.forecast_dir = state.observation_dir = state.picture_dir = state.work_dir;
 
   const std::string path = state.work_dir + std::string(settings_file_name);
@@ -40,8 +38,7 @@ void read_settings(PlotState& state, const std::string& current_dir, Diagnostics
     std::string* target = targets[lines_read++];
     *target = target == &settings_line ? line : folder_value(state.work_dir, line);
   }
-  if (lines_read == 6)
-    return;
+  if (lines_read == 6) return;
   if (file->read_error() != 0) {
     diagnostics.fail("cannot read settings file " + quoted(path) + ": " +
                      error_text(file->read_error()));

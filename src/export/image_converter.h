@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "surface/gd_image.h"
 #include "util/file_write.h"
@@ -29,8 +30,9 @@ class ImageConverter {
   bool holds_picture() const { return static_cast<bool>(picture_); }
 
  private:
-  GdImage picture_;          // as loaded
-  GdImage palette_picture_;  // the same picture with a palette, made at the first save
+  GdImage picture_;                     // the held picture, with its palette
+  std::vector<unsigned char> encoded_;  // its GIF, once saved
+  bool encoded_interlaced_ = false;
 };
 
 }  // namespace norvane

@@ -38,8 +38,7 @@ void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnos
   const Rgb white = colours::forecast;
   for (int i = 1; i <= forecast_hours; ++i) {
     const auto& value = forecast_values[i - 1];
-    if (!value)
-      continue;
+    if (!value) continue;
     const int x = 10 * (i - 1);
     surface.set_fill_style(FillStyle::solid);
     surface.set_fill_colour(white);

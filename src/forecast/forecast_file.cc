@@ -15,8 +15,7 @@ std::optional<std::int16_t> forecast_field_value(std::string_view values_line, i
   std::string text(trim_blanks(columns(values_line, 5 * h - 3, 2)));
   text += columns(values_line, 5 * h, 1);
   const auto value = read_number(text);
-  if (!value)
-    return std::nullopt;
+  if (!value) return std::nullopt;
   return round_to_int16(*value);
 }
 

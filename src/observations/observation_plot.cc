@@ -10,9 +10,7 @@
 
 namespace norvane {
 
-int minute_offset(int minute) {
-  return (minute + 2) / 6;
-}
+int minute_offset(int minute) { return (minute + 2) / 6; }
 
 std::optional<double> parse_observed_value(std::string_view value_field) {
   std::string text(trim_blanks(columns(value_field, 1, 2)));
@@ -23,10 +21,8 @@ std::optional<double> parse_observed_value(std::string_view value_field) {
 void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int minute_slot) {
   // Only the first three lines are read; the value is on line 3.
   int lines_read = 0;
-  while (lines_read < 3 && file.read_line(day.current_line))
-    ++lines_read;
-  if (lines_read < 3)
-    return;
+  while (lines_read < 3 && file.read_line(day.current_line)) ++lines_read;
+  if (lines_read < 3) return;
 
   const int minute = std::stoi(day.state.minute_labels[minute_slot]);
   const auto x = static_cast<std::int16_t>(hour * 10 + minute_offset(minute));
@@ -48,8 +44,7 @@ void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int m
   }
   day.obs_prev_x = x;
   // A value beyond the 16-bit range is drawn, but does not become the trace's value.
-  if (const auto rounded = round_to_int16(*v))
-    day.obs_prev_value = *rounded;
+  if (const auto rounded = round_to_int16(*v)) day.obs_prev_value = *rounded;
 }
 
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
@@ -57,27 +52,26 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   const std::string& doy_code = state.doy_codes[state.day_index];
   std::vector<std::string> day_stems;
   for (int kind = 1; kind <= station_kinds; ++kind) {
-    day_stems.push_back(observation_day_stem(kind, file_previsioni, doy_code));
+    day_stems.push_back(day_file_names(kind, file_previsioni, doy_code).stem);
   }
   const ObservationFolder folder = list_observation_folder(state.observation_dir, day_stems);
 
   ObservationDay day{state, surface, {}, 0, 0};
   const int station_kind = identify_station(state, folder, diagnostics, day.current_line);
-  if (station_kind == 0)
-    return;
+  if (station_kind == 0) return;
 
   const std::unordered_set<std::string_view> present(folder.day_names.begin(),
                                                      folder.day_names.end());
+  const DayFileNames names = day_file_names(station_kind, file_previsioni, doy_code);
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
+      // Only names the folder holds are tried, as any other open would fail. The listing's names
+      // are kept in upper case, and every style's names are in upper case already.
+      const std::string name = names.name(state.hour_codes[hour], state.minute_labels[minute_slot]);
+      if (!present.contains(name)) continue;
+      int open_error = 0;
       const std::string path =
           observation_file_path(state, station_kind, file_previsioni, doy_code, hour, minute_slot);
-      // Only names the folder holds are tried; any other open would fail.
-      if (!present.contains(
-              upper_ascii(std::string_view(path).substr(state.observation_dir.size())))) {
-        continue;
-      }
-      int open_error = 0;
       if (auto file = InputFile::open(path, &open_error)) {
         plot_observation_file(day, *file, hour, minute_slot);
       }

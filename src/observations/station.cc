@@ -38,13 +38,11 @@ const StationStyle& style_of(int station_kind) {
 }  // namespace
 
 int station_kind_of_line(std::string_view identification_line) {
-  if (identification_line.size() < 4)
-    return 0;
+  if (identification_line.size() < 4) return 0;
   const std::string_view first_four = identification_line.substr(0, 4);
   for (int kind = 1; kind <= station_kinds; ++kind) {
     for (const std::string_view key : style_of(kind).keys) {
-      if (!key.empty() && key == first_four)
-        return kind;
+      if (!key.empty() && key == first_four) return kind;
     }
   }
   return 0;
@@ -59,33 +57,33 @@ void fill_hour_codes(int station_kind, PlotState& state) {
   }
 }
 
-std::string observation_day_stem(int station_kind, const std::string& file_previsioni,
-                                 const std::string& doy_code) {
+std::string DayFileNames::name(std::string_view hour_code, std::string_view minute_label) const {
+  std::string name;
+  name.reserve(stem.size() + hour_code.size() + minute_label.size() + suffix.size());
+  name += stem;
+  name += hour_code;
+  name += minute_label;
+  name += suffix;
+  return name;
+}
+
+DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
+                            const std::string& doy_code) {
   const StationStyle& style = style_of(station_kind);
   const std::string_view year =
       style.four_digit_year ? columns(file_previsioni, 3, 4) : columns(file_previsioni, 5, 2);
-  std::string stem(style.prefix);
-  stem += year;
-  stem += doy_code;
-  return stem;
-}
-
-std::string observation_file_name(int station_kind, const std::string& file_previsioni,
-                                  const std::string& doy_code, const std::string& hour_code,
-                                  const std::string& minute_label) {
-  std::string name = observation_day_stem(station_kind, file_previsioni, doy_code);
-  name += hour_code;
-  name += minute_label;
-  name += style_of(station_kind).suffix;
-  return name;
+  DayFileNames names{std::string(style.prefix), style.suffix};
+  names.stem += year;
+  names.stem += doy_code;
+  return names;
 }
 
 std::string observation_file_path(const PlotState& state, int station_kind,
                                   const std::string& file_previsioni, const std::string& doy_code,
                                   int hour, int minute_slot) {
-  return state.observation_dir + observation_file_name(station_kind, file_previsioni, doy_code,
-                                                       state.hour_codes[hour],
-                                                       state.minute_labels[minute_slot]);
+  return state.observation_dir +
+         day_file_names(station_kind, file_previsioni, doy_code)
+             .name(state.hour_codes[hour], state.minute_labels[minute_slot]);
 }
 
 int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,

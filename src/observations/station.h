@@ -32,16 +32,21 @@ int station_kind_of_line(std::string_view identification_line);
 // Writes hour_codes(0..23) in the style of `station_kind` (1 to 6); hour_codes(24) stays.
 void fill_hour_codes(int station_kind, PlotState& state);
 
-// The beginning shared by the names of all files of one day in the style of `station_kind`:
-// its prefix, its year part (the last two or all four digits of the year in characters 3 to 6
-// of `file_previsioni`) and the day of the year.
-std::string observation_day_stem(int station_kind, const std::string& file_previsioni,
-                                 const std::string& doy_code);
+// The names of the measurement files of one day in the style of one station. Every style's
+// names are in upper case.
+struct DayFileNames {
+  std::string stem;         // prefix, year part and day of the year
+  std::string_view suffix;  // ".TXT" or "00.TXT"
 
-// The name of the measurement file of one minute, without the folder.
-std::string observation_file_name(int station_kind, const std::string& file_previsioni,
-                                  const std::string& doy_code, const std::string& hour_code,
-                                  const std::string& minute_label);
+  // The name of the file of the minute with these hour and minute texts, without the folder.
+  std::string name(std::string_view hour_code, std::string_view minute_label) const;
+};
+
+// The names of the files of the day of the year `doy_code` in the style of `station_kind`
+// (1 to 6). The year part is the last two or all four digits of the year in characters 3 to 6
+// of `file_previsioni`.
+DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
+                            const std::string& doy_code);
 
 // observation_dir followed by the name of the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) of the day, using the hour and minute texts of `state`.

@@ -4,15 +4,13 @@
 #include <gdfontmb.h>
 
 #include <cmath>
-#include <memory>
+#include <cstring>
 #include <stdexcept>
+
+#include "surface/gd_memory_io.h"
 
 namespace norvane {
 namespace {
-
-int gd_colour(Rgb colour) {
-  return gdTrueColor(colour.red, colour.green, colour.blue);
-}
 
 // Lines reaching further than this beyond the raster (a value far off the scale, say) are cut
 // to it before conversion to integers; nearer ones are drawn exactly as given.
@@ -22,10 +20,8 @@ constexpr double far_outside_px = 4096;
 // however absurd, overflows an int; anything that far out is off the raster anyway.
 int whole_pixel(double position) {
   constexpr double limit = 1 << 20;
-  if (!(position > -limit))
-    position = -limit;  // also catches NaN
-  if (position > limit)
-    position = limit;
+  if (!(position > -limit)) position = -limit;  // also catches NaN
+  if (position > limit) position = limit;
   return static_cast<int>(std::floor(position + 0.5));
 }
 
@@ -38,19 +34,14 @@ bool clip_segment(double& x1, double& y1, double& x2, double& y2, double low_x, 
   double enter = 0;
   double leave = 1;
   const auto cut = [&](double p, double q) {
-    if (p == 0)
-      return q >= 0;
+    if (p == 0) return q >= 0;
     const double t = q / p;
     if (p < 0) {
-      if (t > leave)
-        return false;
-      if (t > enter)
-        enter = t;
+      if (t > leave) return false;
+      if (t > enter) enter = t;
     } else {
-      if (t < enter)
-        return false;
-      if (t < leave)
-        leave = t;
+      if (t < enter) return false;
+      if (t < leave) leave = t;
     }
     return true;
   };
@@ -67,15 +58,14 @@ bool clip_segment(double& x1, double& y1, double& x2, double& y2, double low_x, 
   return true;
 }
 
+// A palette raster, all background: the background is its first colour, and a new palette
+// raster is all first colour.
 GdImage new_raster(int width, int height) {
-  if (width <= 0 || height <= 0)
-    throw std::invalid_argument("raster size must be positive");
-  GdImage raster(gdImageCreateTrueColor(width, height));
-  if (!raster)
-    throw std::bad_alloc();
-  // Colours replace pixels; nothing is blended.
-  gdImageAlphaBlending(raster.get(), 0);
-  gdImageFilledRectangle(raster.get(), 0, 0, width - 1, height - 1, gd_colour(colours::background));
+  if (width <= 0 || height <= 0) throw std::invalid_argument("raster size must be positive");
+  GdImage raster(gdImageCreate(width, height));
+  if (!raster) throw std::bad_alloc();
+  gdImageColorAllocate(raster.get(), colours::background.red, colours::background.green,
+                       colours::background.blue);
   return raster;
 }
 
@@ -95,8 +85,7 @@ void DrawingSurface::set_window_size(int outer_width, int outer_height) {
 }
 
 void DrawingSurface::set_scale(float x1, float y1, float x2, float y2) {
-  if (x1 == x2 || y1 == y2)
-    throw std::invalid_argument("user scale must not be empty");
+  if (x1 == x2 || y1 == y2) throw std::invalid_argument("user scale must not be empty");
   scale_left_ = x1;
   scale_top_ = y1;
   scale_right_ = x2;
@@ -116,18 +105,18 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
   double row1 = row_at(y1);
   double column2 = column_at(x2);
   double row2 = row_at(y2);
-  if (!std::isfinite(column1 + row1 + column2 + row2))
-    return;
+  if (!std::isfinite(column1 + row1 + column2 + row2)) return;
   if (!clip_segment(column1, row1, column2, row2, -far_outside_px, -far_outside_px,
                     width_px_ + far_outside_px, height_px_ + far_outside_px)) {
     return;
   }
+  const int index = palette_index(colour);
   int column = whole_pixel(column1);
   int row = whole_pixel(row1);
   const int end_column = whole_pixel(column2);
   const int end_row = whole_pixel(row2);
   if (column == end_column && row == end_row) {
-    set_pixel_in_raster(column, row, colour);  // a line of no length is still a point
+    set_pixel_in_raster(column, row, index);  // a line of no length is still a point
     return;
   }
   // Bresenham, leaving out the end pixel.
@@ -137,7 +126,7 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
   const int span_row = -std::abs(end_row - row);
   int error = span_column + span_row;
   while (column != end_column || row != end_row) {
-    set_pixel_in_raster(column, row, colour);
+    set_pixel_in_raster(column, row, index);
     const int twice = 2 * error;
     if (twice >= span_row) {
       error += span_row;
@@ -150,9 +139,13 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
   }
 }
 
-void DrawingSurface::set_pixel_in_raster(int column, int row, Rgb colour) {
+int DrawingSurface::palette_index(Rgb colour) {
+  return gdImageColorResolve(raster_.get(), colour.red, colour.green, colour.blue);
+}
+
+void DrawingSurface::set_pixel_in_raster(int column, int row, int index) {
   // gdImageSetPixel ignores positions outside the raster.
-  gdImageSetPixel(raster_.get(), column, row, gd_colour(colour));
+  gdImageSetPixel(raster_.get(), column, row, index);
 }
 
 void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) {
@@ -165,15 +158,17 @@ void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) 
     return;
   }
   if (fill_style_ == FillStyle::solid) {
+    const int fill_index = palette_index(fill_colour_);
     for (int dy = -radius_px; dy <= radius_px; ++dy) {
       for (int dx = -radius_px; dx <= radius_px; ++dx) {
         if (dx * dx + dy * dy < radius_px * radius_px) {
-          set_pixel_in_raster(centre_column + dx, centre_row + dy, fill_colour_);
+          set_pixel_in_raster(centre_column + dx, centre_row + dy, fill_index);
         }
       }
     }
   }
   // Midpoint circle: the outline pixels of one octant, mirrored into all eight.
+  const int index = palette_index(colour);
   int dx = radius_px;
   int dy = 0;
   int decision = 1 - radius_px;
@@ -181,7 +176,7 @@ void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) 
     const int points[8][2] = {{dx, dy},   {dy, dx},   {-dy, dx}, {-dx, dy},
                               {-dx, -dy}, {-dy, -dx}, {dy, -dx}, {dx, -dy}};
     for (const auto& point : points) {
-      set_pixel_in_raster(centre_column + point[0], centre_row + point[1], colour);
+      set_pixel_in_raster(centre_column + point[0], centre_row + point[1], index);
     }
     ++dy;
     if (decision < 0) {
@@ -203,12 +198,14 @@ void DrawingSurface::print_text(std::string_view text) {
   gdImageString(raster_.get(), gdFontGetMediumBold(), whole_pixel(column_at(text_x_)),
                 whole_pixel(row_at(text_y_)),
                 reinterpret_cast<unsigned char*>(const_cast<char*>(characters.c_str())),
-                gd_colour(colours::text));
+                palette_index(colours::text));
 }
 
 void DrawingSurface::clear() {
-  gdImageFilledRectangle(raster_.get(), 0, 0, width_px_ - 1, height_px_ - 1,
-                         gd_colour(colours::background));
+  const int background = palette_index(colours::background);
+  for (int row = 0; row < height_px_; ++row) {
+    std::memset(raster_->pixels[row], background, static_cast<std::size_t>(width_px_));
+  }
   text_x_ = 0;
   text_y_ = 0;
 }
@@ -217,8 +214,7 @@ std::vector<unsigned char> DrawingSurface::encode_bmp() const {
   int size = 0;
   const std::unique_ptr<void, decltype(&gdFree)> bytes(gdImageBmpPtr(raster_.get(), &size, 0),
                                                        &gdFree);
-  if (!bytes || size <= 0)
-    throw std::runtime_error("libgd could not encode the BMP");
+  if (!bytes || size <= 0) throw std::runtime_error("libgd could not encode the BMP");
   const auto* begin = static_cast<const unsigned char*>(bytes.get());
   return std::vector<unsigned char>(begin, begin + size);
 }
@@ -231,10 +227,10 @@ Rgb DrawingSurface::pixel(int column, int row) const {
   if (column < 0 || row < 0 || column >= width_px_ || row >= height_px_) {
     throw std::out_of_range("pixel outside the raster");
   }
-  const int colour = gdImageGetTrueColorPixel(raster_.get(), column, row);
-  return {static_cast<std::uint8_t>(gdTrueColorGetRed(colour)),
-          static_cast<std::uint8_t>(gdTrueColorGetGreen(colour)),
-          static_cast<std::uint8_t>(gdTrueColorGetBlue(colour))};
+  const int index = gdImageGetPixel(raster_.get(), column, row);
+  return {static_cast<std::uint8_t>(gdImageRed(raster_.get(), index)),
+          static_cast<std::uint8_t>(gdImageGreen(raster_.get(), index)),
+          static_cast<std::uint8_t>(gdImageBlue(raster_.get(), index))};
 }
 
 }  // namespace norvane

@@ -11,6 +11,10 @@
 // pixel: the frame's borders run to x = 242 to end on the right border at 241, and grid lines
 // that end on a border do not paint over it. Circles are round in pixels; text is libgd's
 // 13-pixel bold bitmap font. Drawing outside the raster is clipped without error.
+//
+// The raster keeps a palette: a figure has seven colours, and a palette raster holds each of
+// them exactly (up to 256 colours) while making the snapshot written for each figure a third of
+// the size of a true-colour one.
 #pragma once
 
 #include <optional>
@@ -69,7 +73,7 @@ class DrawingSurface {
   // scale and the fill settings stay.
   void clear();
 
-  // The raster as an uncompressed 24-bit BMP file.
+  // The raster as an uncompressed BMP file of 8 bits a pixel.
   std::vector<unsigned char> encode_bmp() const;
   // Writes encode_bmp() to `path`, replacing any file of that name.
   std::optional<FileError> save_bmp(const std::string& path) const;
@@ -82,7 +86,9 @@ class DrawingSurface {
   Rgb pixel(int column, int row) const;
 
  private:
-  void set_pixel_in_raster(int column, int row, Rgb colour);
+  // The raster's palette entry for `colour`, added at first use.
+  int palette_index(Rgb colour);
+  void set_pixel_in_raster(int column, int row, int index);
 
   GdImage raster_;
   int width_px_ = 0;

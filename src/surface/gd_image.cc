@@ -4,8 +4,6 @@
 
 namespace norvane {
 
-void GdImageDeleter::operator()(gdImageStruct* image) const noexcept {
-  gdImageDestroy(image);
-}
+void GdImageDeleter::operator()(gdImageStruct* image) const noexcept { gdImageDestroy(image); }
 
 }  // namespace norvane

@@ -9,13 +9,10 @@ void Diagnostics::fail(const std::string& message) {
   print_once(message);
 }
 
-void Diagnostics::warn(const std::string& message) {
-  print_once(message);
-}
+void Diagnostics::warn(const std::string& message) { print_once(message); }
 
 void Diagnostics::print_once(const std::string& message) {
-  if (!printed_.insert(message).second)
-    return;
+  if (!printed_.insert(message).second) return;
   out_ << prefix << message << '\n' << std::flush;
 }
 

@@ -30,8 +30,7 @@ int create_temporary_beside(const std::string& path, std::string& temporary) {
         folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
     // Mode 0666 lets the umask decide, as for any file the program creates.
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST)
-      return fd;
+    if (fd >= 0 || errno != EEXIST) return fd;
   }
   errno = EEXIST;
   return -1;
@@ -41,8 +40,7 @@ bool write_all(int fd, std::span<const unsigned char> bytes) {
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       return false;
     }
     bytes = bytes.subspan(static_cast<std::size_t>(written));
@@ -52,9 +50,7 @@ bool write_all(int fd, std::span<const unsigned char> bytes) {
 
 }  // namespace
 
-std::string error_text(int error_number) {
-  return std::generic_category().message(error_number);
-}
+std::string error_text(int error_number) { return std::generic_category().message(error_number); }
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -65,8 +61,7 @@ std::optional<FileError> write_file_atomically(const std::string& path,
                                                std::span<const unsigned char> bytes) {
   std::string temporary;
   const int fd = create_temporary_beside(path, temporary);
-  if (fd < 0)
-    return folder_error(path, errno);
+  if (fd < 0) return folder_error(path, errno);
 
   // A failed write or close means the folder's file system is in trouble (full, gone, broken):
   // every file written there would fail alike.
@@ -87,8 +82,7 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 }
 
 std::optional<FileError> remove_file(const std::string& path) {
-  if (::unlink(path.c_str()) != 0)
-    return file_error(path, errno);
+  if (::unlink(path.c_str()) != 0) return file_error(path, errno);
   return std::nullopt;
 }
 

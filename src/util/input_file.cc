@@ -27,14 +27,11 @@ std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
   return InputFile(fd);
 }
 
-InputFile::InputFile(InputFile&& other) noexcept {
-  *this = std::move(other);
-}
+InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0)
-      ::close(fd_);
+    if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     buffer_ = other.buffer_;
     begin_ = other.begin_;
@@ -46,13 +43,11 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 }
 
 InputFile::~InputFile() {
-  if (fd_ >= 0)
-    ::close(fd_);
+  if (fd_ >= 0) ::close(fd_);
 }
 
 bool InputFile::fill_buffer() {
-  if (at_end_)
-    return false;
+  if (at_end_) return false;
   for (;;) {
     const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got > 0) {
@@ -60,10 +55,8 @@ bool InputFile::fill_buffer() {
       end_ = static_cast<std::size_t>(got);
       return true;
     }
-    if (got < 0 && errno == EINTR)
-      continue;
-    if (got < 0)
-      read_error_ = errno;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) read_error_ = errno;
     at_end_ = true;
     return false;
   }
@@ -75,8 +68,7 @@ bool InputFile::read_line(std::string& line) {
   std::string read;
   bool found_any = false;
   for (;;) {
-    if (begin_ == end_ && !fill_buffer())
-      break;
+    if (begin_ == end_ && !fill_buffer()) break;
     found_any = true;
     const char* start = buffer_.data() + begin_;
     const std::size_t available = end_ - begin_;
@@ -92,12 +84,9 @@ bool InputFile::read_line(std::string& line) {
       break;
     }
   }
-  if (!found_any || read_error_ != 0)
-    return false;
-  if (!read.empty() && read.back() == '\r')
-    read.pop_back();
-  if (read.size() > max_line_bytes)
-    read.resize(max_line_bytes);
+  if (!found_any || read_error_ != 0) return false;
+  if (!read.empty() && read.back() == '\r') read.pop_back();
+  if (read.size() > max_line_bytes) read.resize(max_line_bytes);
   line = std::move(read);
   return true;
 }

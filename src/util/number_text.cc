@@ -8,22 +8,16 @@
 namespace norvane {
 namespace {
 
-bool is_blank(char c) {
-  return c == ' ' || c == '\t';
-}
-bool is_digit(char c) {
-  return c >= '0' && c <= '9';
-}
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // Appends the digits that follow `text[at]` on to `out`, skipping blanks; returns how many
 // digits were taken and leaves `at` on the first character that is neither.
 int take_digits(std::string_view text, std::size_t& at, std::string& out) {
   int taken = 0;
   for (; at < text.size(); ++at) {
-    if (is_blank(text[at]))
-      continue;
-    if (!is_digit(text[at]))
-      break;
+    if (is_blank(text[at])) continue;
+    if (!is_digit(text[at])) break;
     out += text[at];
     ++taken;
   }
@@ -31,8 +25,7 @@ int take_digits(std::string_view text, std::size_t& at, std::string& out) {
 }
 
 void skip_blanks(std::string_view text, std::size_t& at) {
-  while (at < text.size() && is_blank(text[at]))
-    ++at;
+  while (at < text.size() && is_blank(text[at])) ++at;
 }
 
 }  // namespace
@@ -42,16 +35,14 @@ std::optional<double> read_number(std::string_view text) {
   std::string number;
   std::size_t at = 0;
   skip_blanks(text, at);
-  if (at < text.size() && (text[at] == '+' || text[at] == '-'))
-    number += text[at++];
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) number += text[at++];
   int mantissa_digits = take_digits(text, at, number);
   skip_blanks(text, at);
   if (at < text.size() && text[at] == '.') {
     number += text[at++];
     mantissa_digits += take_digits(text, at, number);
   }
-  if (mantissa_digits == 0)
-    return std::nullopt;
+  if (mantissa_digits == 0) return std::nullopt;
 
   skip_blanks(text, at);
   if (at < text.size() &&
@@ -62,19 +53,16 @@ std::optional<double> read_number(std::string_view text) {
     if (after < text.size() && (text[after] == '+' || text[after] == '-'))
       exponent += text[after++];
     // An exponent letter without digits is not part of the number.
-    if (take_digits(text, after, exponent) > 0)
-      number += exponent;
+    if (take_digits(text, after, exponent) > 0) number += exponent;
   }
   return std::strtod(number.c_str(), nullptr);
 }
 
 std::optional<std::int16_t> round_to_int16(double value) {
-  if (!std::isfinite(value))
-    return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;
   // The program never changes the rounding mode, so this is to nearest, halves to even.
   const double rounded = std::nearbyint(value);
-  if (rounded < -32768.0 || rounded > 32767.0)
-    return std::nullopt;
+  if (rounded < -32768.0 || rounded > 32767.0) return std::nullopt;
   return static_cast<std::int16_t>(rounded);
 }
 

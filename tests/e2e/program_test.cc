@@ -1,4 +1,6 @@
 // The built program, run as the scheduler runs it, in a temporary working folder.
+#include "support/program.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
-#include "support/program.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 
@@ -29,8 +30,7 @@ std::pair<testing::ProgramResult, PlotState> run_today(const testing::TempFolder
   for (;;) {
     const auto before = local_today();
     auto result = testing::run_program(work.path());
-    if (local_today() != before)
-      continue;  // the run crossed midnight: run again
+    if (local_today() != before) continue;  // the run crossed midnight: run again
     PlotState days;
     build_day_table(days, before);
     return {result, days};

@@ -59,8 +59,7 @@ class ForecastCurve : public ::testing::Test {
 
 TEST_F(ForecastCurve, DrawsADotPerHourJoinedByLines) {
   std::array<double, 24> mhz{};
-  for (int hour = 0; hour < 24; ++hour)
-    mhz[hour] = 3 + (hour / 4) * 0.5;
+  for (int hour = 0; hour < 24; ++hour) mhz[hour] = 3 + (hour / 4) * 0.5;
   work_.write("fc/122026.txt", testing::forecast_file(mhz));
   draw();
   EXPECT_EQ(messages_.str(), "");

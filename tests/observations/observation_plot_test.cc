@@ -105,8 +105,7 @@ TEST_F(ObservationPlot, QuarterHourValuesAreJoinedWithinTheHourOnly) {
 }
 
 TEST_F(ObservationPlot, FiveMinuteValuesAreNeverJoined) {
-  for (int minute = 0; minute < 60; minute += 5)
-    measure(10, minute, minute % 10 ? 4.0 : 14.0);
+  for (int minute = 0; minute < 60; minute += 5) measure(10, minute, minute % 10 ? 4.0 : 14.0);
   draw();
   EXPECT_EQ(red_between(100, 110, 40, 140), 0);
   EXPECT_EQ(at(109, 40), colours::measured);  // 10:55

@@ -13,14 +13,12 @@ namespace norvane::testing {
 
 Picture Picture::load(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("cannot open " + path);
+  if (!in) throw std::runtime_error("cannot open " + path);
   std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const bool is_gif = bytes.size() > 3 && std::string(bytes.data(), 3) == "GIF";
   gdImagePtr image = is_gif ? gdImageCreateFromGifPtr(static_cast<int>(bytes.size()), bytes.data())
                             : gdImageCreateFromBmpPtr(static_cast<int>(bytes.size()), bytes.data());
-  if (image == nullptr)
-    throw std::runtime_error("not a GIF or BMP picture: " + path);
+  if (image == nullptr) throw std::runtime_error("not a GIF or BMP picture: " + path);
   const std::unique_ptr<gdImage, decltype(&gdImageDestroy)> owner(image, &gdImageDestroy);
   Picture picture;
   picture.width_ = gdImageSX(image);
@@ -70,9 +68,7 @@ std::vector<Rgb> Picture::colours() const {
 }
 
 namespace {
-int nearest(double position) {
-  return static_cast<int>(std::floor(position + 0.5));
-}
+int nearest(double position) { return static_cast<int>(std::floor(position + 0.5)); }
 }  // namespace
 
 Rgb colour_at(const DrawingSurface& surface, double x, double y) {

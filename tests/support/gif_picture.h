@@ -1,13 +1,12 @@
 // Pictures the program wrote, decoded back for tests: pixel colours of a GIF or BMP file.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "surface/colours.h"
 #include "surface/drawing_surface.h"
-
-#include <ostream>
 
 namespace norvane {
 // Lets test failures show colours as (r, g, b).

@@ -15,8 +15,7 @@ std::string read_all(const std::string& path) {
   if (FILE* file = std::fopen(path.c_str(), "rb")) {
     char buffer[4096];
     std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-      content.append(buffer, got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
     std::fclose(file);
   }
   return content;
@@ -29,15 +28,12 @@ ProgramResult run_program(const std::string& working_dir) {
   char error_template[] = "/tmp/norvane_err_XXXXXX";
   const int output_fd = ::mkstemp(output_template);
   const int error_fd = ::mkstemp(error_template);
-  if (output_fd < 0 || error_fd < 0)
-    throw std::runtime_error("mkstemp failed");
+  if (output_fd < 0 || error_fd < 0) throw std::runtime_error("mkstemp failed");
 
   const pid_t child = ::fork();
-  if (child < 0)
-    throw std::runtime_error("fork failed");
+  if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
-    if (::chdir(working_dir.c_str()) != 0)
-      ::_exit(126);
+    if (::chdir(working_dir.c_str()) != 0) ::_exit(126);
     ::dup2(output_fd, STDOUT_FILENO);
     ::dup2(error_fd, STDERR_FILENO);
     ::execl(NORVANE_PROGRAM, NORVANE_PROGRAM, static_cast<char*>(nullptr));

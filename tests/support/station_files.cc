@@ -14,8 +14,7 @@ std::string value_field(double mhz) {
 
 std::string forecast_values_line(const std::array<double, 24>& mhz) {
   std::string line;
-  for (const double value : mhz)
-    line += " " + value_field(value);
+  for (const double value : mhz) line += " " + value_field(value);
   return line;
 }
 

@@ -13,8 +13,7 @@ namespace fs = std::filesystem;
 
 TempFolder::TempFolder() {
   std::string pattern = (fs::temp_directory_path() / "norvane_test_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("mkdtemp failed");
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern + "/";
 }
 
@@ -37,8 +36,7 @@ void TempFolder::write(const std::string& relative, const std::string& content) 
   fs::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary);
   out << content;
-  if (!out)
-    throw std::runtime_error("cannot write " + file.string());
+  if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
 bool TempFolder::exists(const std::string& relative) const {
@@ -47,8 +45,7 @@ bool TempFolder::exists(const std::string& relative) const {
 
 std::string TempFolder::read(const std::string& relative) const {
   std::ifstream in(path_ + relative, std::ios::binary);
-  if (!in)
-    throw std::runtime_error("cannot read " + relative);
+  if (!in) throw std::runtime_error("cannot read " + relative);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();

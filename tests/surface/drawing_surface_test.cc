@@ -105,8 +105,7 @@ TEST(DrawingSurface, TextHangsFromItsPositionInTheTextColour) {
   for (int row = 0; row < picture.height(); ++row) {
     for (int column = 0; column < picture.width(); ++column) {
       const Rgb colour = picture.at(column, row);
-      if (colour == colours::background)
-        continue;
+      if (colour == colours::background) continue;
       EXPECT_EQ(colour, colours::text);
       top = std::min(top, row);
       bottom = std::max(bottom, row);

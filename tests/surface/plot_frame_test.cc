@@ -13,8 +13,7 @@ testing::Picture frame_picture(int times = 1) {
   PlotState state;
   DrawingSurface surface;
   impostazioni_dimensioni_e_scala_del_form(state, surface);
-  for (int i = 0; i < times; ++i)
-    disegno_dello_stage(surface);
+  for (int i = 0; i < times; ++i) disegno_dello_stage(surface);
   return testing::Picture::of(surface);
 }
 
@@ -95,9 +94,7 @@ TEST(PlotFrame, HoldsOnlyFrameColoursAndTextOnlyWhereLabelsAre) {
   EXPECT_GT(text_pixels, 200);
 }
 
-TEST(PlotFrame, IsTheSamePictureEveryTime) {
-  EXPECT_EQ(frame_picture(2), frame_picture());
-}
+TEST(PlotFrame, IsTheSamePictureEveryTime) { EXPECT_EQ(frame_picture(2), frame_picture()); }
 
 }  // namespace
 }  // namespace norvane

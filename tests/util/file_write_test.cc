@@ -11,9 +11,7 @@
 namespace norvane {
 namespace {
 
-std::vector<unsigned char> bytes_of(const std::string& text) {
-  return {text.begin(), text.end()};
-}
+std::vector<unsigned char> bytes_of(const std::string& text) { return {text.begin(), text.end()}; }
 
 TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse) {
   testing::TempFolder folder;

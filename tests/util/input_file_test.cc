@@ -20,8 +20,7 @@ std::vector<std::string> all_lines(const std::string& path) {
   EXPECT_TRUE(file) << error;
   std::vector<std::string> lines;
   std::string line;
-  while (file && file->read_line(line))
-    lines.push_back(line);
+  while (file && file->read_line(line)) lines.push_back(line);
   return lines;
 }
 
