@@ -1,0 +1,528 @@
+// norvane_benchmark: measures how long a run of norvane_foF2 takes and how much memory it needs,
+// in a small and in a very large measurement folder.
+//
+//   norvane_benchmark <path to the norvane_foF2 program> [runs]
+//
+// In a fresh temporary folder it builds two working folders, each with its settings file,
+// forecast files, archive and picture folders, and a measurement folder of station Rome:
+//
+//   week: one file every 15 minutes for the seven days up to today   (7 x 96  =     672 files)
+//   year: one file every 3 minutes for the 365 days up to today      (365 x 480 = 175,200 files)
+//
+// Then it starts the program in each folder the way a scheduler does (no arguments, the folder as
+// its working directory, output thrown away): two warm-up runs, then `runs` measured runs (21 for
+// week and 7 for year unless given). Each run's wall time is taken around fork and wait4, its
+// peak memory from wait4's resource usage. For the year folder it also measures listing the
+// folder six times in a row (a run identifies the station once per day), so that the run's time
+// can be set against the cost of reading the directory.
+//
+// The temporary folder is removed at the end, also after a failure or an interrupt (Ctrl-C).
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <numbers>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+constexpr std::string_view kProgram = "norvane_benchmark";
+constexpr int kWarmUpRuns = 2;
+
+// ---------------------------------------------------------------------------------------------
+// Errors and interrupts
+
+struct Failure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void fail_with_errno(const std::string& what, int error) {
+  throw Failure(what + ": " + std::strerror(error));
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void on_interrupt(int) { interrupted = 1; }
+
+// SIGINT and SIGTERM only set a flag (and break a wait), so that the benchmark can stop at the
+// next check and still remove its temporary folder.
+void catch_interrupts() {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a blocking wait returns with EINTR
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+void stop_if_interrupted() {
+  if (interrupted) throw Failure("interrupted");
+}
+
+// The temporary folder, removed with everything in it when the benchmark ends.
+class TemporaryFolder {
+ public:
+  TemporaryFolder() {
+    std::string pattern = (fs::temp_directory_path() / "norvane_benchmark.XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+      fail_with_errno("cannot create a temporary folder from \"" + pattern + "\"", errno);
+    path_ = pattern;
+  }
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  ~TemporaryFolder() {
+    std::error_code error;
+    fs::remove_all(path_, error);
+    if (error)
+      std::cerr << kProgram << ": cannot remove temporary folder \"" << path_.string()
+                << "\": " << error.message() << '\n';
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Dates
+
+year_month_day today_local() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) fail_with_errno("cannot read the local date", errno);
+  return year{local.tm_year + 1900} / month{static_cast<unsigned>(local.tm_mon + 1)} /
+         day{static_cast<unsigned>(local.tm_mday)};
+}
+
+int day_of_year(const year_month_day& date) {
+  return static_cast<int>((sys_days{date} - sys_days{date.year() / January / 1}).count()) + 1;
+}
+
+std::string date_label(const year_month_day& date) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02u/%02u/%04d", static_cast<unsigned>(date.day()),
+                static_cast<unsigned>(date.month()), static_cast<int>(date.year()));
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Working folders
+
+// A plausible monthly median foF2 curve in tenths of MHz: about 3 MHz before dawn, about 9 to
+// 10 MHz early in the afternoon UT.
+std::array<int, 24> forecast_tenths(unsigned month_of_year) {
+  const double season = std::cos(2.0 * std::numbers::pi * (month_of_year - 1) / 12.0);
+  const double night = 3.2 - 0.4 * season;
+  const double noon = 9.3 + 0.9 * season;
+  std::array<int, 24> values{};
+  for (int hour = 0; hour < 24; ++hour) {
+    const double since_minimum = std::fmod(hour - 4.5 + 24.0, 24.0);
+    const double shape =
+        since_minimum <= 8.5
+            ? 0.5 - 0.5 * std::cos(std::numbers::pi * since_minimum / 8.5)
+            : 0.5 + 0.5 * std::cos(std::numbers::pi * (since_minimum - 8.5) / 15.5);
+    values[static_cast<std::size_t>(hour)] =
+        static_cast<int>(std::lround(10.0 * (night + (noon - night) * shape)));
+  }
+  return values;
+}
+
+// Writes `content` as the whole of the file `name` in the folder open as `folder_fd`.
+void write_file_at(int folder_fd, const char* name, std::string_view content,
+                   const fs::path& folder) {
+  const int fd = ::openat(folder_fd, name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) fail_with_errno("cannot create \"" + (folder / name).string() + "\"", errno);
+  std::size_t done = 0;
+  while (done < content.size()) {
+    const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int error = errno;
+      ::close(fd);
+      fail_with_errno("cannot write \"" + (folder / name).string() + "\"", error);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) fail_with_errno("cannot write \"" + (folder / name).string() + "\"", errno);
+}
+
+void write_file(const fs::path& path, std::string_view content) {
+  write_file_at(AT_FDCWD, path.c_str(), content, fs::path{});
+}
+
+void make_folder(const fs::path& path) {
+  if (::mkdir(path.c_str(), 0755) != 0)
+    fail_with_errno("cannot create folder \"" + path.string() + "\"", errno);
+}
+
+struct WorkingFolder {
+  std::string name;
+  fs::path path;
+  int measurement_files = 0;
+};
+
+// A working folder whose measurement folder holds a Rome file every `minutes_apart` minutes of
+// the `day_count` days up to `today`, every one of them with a value.
+WorkingFolder make_working_folder(const fs::path& parent, const std::string& name,
+                                  year_month_day today, int day_count, int minutes_apart) {
+  WorkingFolder folder{name, parent / name, 0};
+  make_folder(folder.path);
+  make_folder(folder.path / "forecasts");
+  make_folder(folder.path / "forecasts" / "previous_foF2_plots");
+  make_folder(folder.path / "measurements");
+  make_folder(folder.path / "pictures");
+  write_file(folder.path / "norvane_foF2.ini",
+             "forecast folder\r\nforecasts\\\r\nmeasurement folder\r\nmeasurements\\\r\n"
+             "picture folder\r\npictures\\\r\n");
+
+  const fs::path measurements = folder.path / "measurements";
+  const int measurements_fd = ::open(measurements.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (measurements_fd < 0)
+    fail_with_errno("cannot open folder \"" + measurements.string() + "\"", errno);
+  try {
+    year_month_day forecast_month{};  // the month whose forecast file was written last
+    for (int offset = -(day_count - 1); offset <= 0; ++offset) {
+      const year_month_day date{sys_days{today} + days{offset}};
+      const auto month_of_year = static_cast<unsigned>(date.month());
+      const int year_number = static_cast<int>(date.year());
+      const std::array<int, 24> forecast = forecast_tenths(month_of_year);
+
+      if (date.year() != forecast_month.year() || date.month() != forecast_month.month()) {
+        std::string content = "Rome foF2 monthly median forecast (MHz, 00 to 23 UT)\r\n";
+        for (const int tenths : forecast) {
+          char field[64];
+          std::snprintf(field, sizeof field, " %2d.%d", tenths / 10, tenths % 10);
+          content += field;
+        }
+        content += "\r\n";
+        char file_name[64];
+        std::snprintf(file_name, sizeof file_name, "%02u%04d.txt", month_of_year, year_number);
+        write_file(folder.path / "forecasts" / file_name, content);
+        forecast_month = date;
+      }
+
+      const int doy = day_of_year(date);
+      const std::string label = date_label(date);
+      for (int minute_of_day = 0; minute_of_day < 24 * 60; minute_of_day += minutes_apart) {
+        const int hour = minute_of_day / 60;
+        const int minute = minute_of_day % 60;
+        // The forecast followed closely, with a small deterministic wobble.
+        const int wobble = static_cast<int>((doy * 7 + minute_of_day * 13) % 9) - 4;
+        const int tenths = std::clamp(forecast[static_cast<std::size_t>(hour)] + wobble, 10, 199);
+        char file_name[64];
+        std::snprintf(file_name, sizeof file_name, "RM041_%04d%03d%02d%02d00.TXT", year_number, doy,
+                      hour, minute);
+        char content[256];
+        const int length = std::snprintf(content, sizeof content,
+                                         "Rome ionospheric station - automatic scaling\r\n"
+                                         "Date %s  Time %02d:%02d:00 UT\r\n"
+                                         "foF2 (MHz)     %2d.%d\r\n",
+                                         label.c_str(), hour, minute, tenths / 10, tenths % 10);
+        if (length < 0 || static_cast<std::size_t>(length) >= sizeof content)
+          throw Failure("measurement file content too long");
+        write_file_at(measurements_fd, file_name,
+                      std::string_view(content, static_cast<std::size_t>(length)), measurements);
+        ++folder.measurement_files;
+        if (folder.measurement_files % 4096 == 0) stop_if_interrupted();
+      }
+    }
+  } catch (...) {
+    ::close(measurements_fd);
+    throw;
+  }
+  ::close(measurements_fd);
+  return folder;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Runs
+
+struct RunResult {
+  double wall_ms = 0;
+  long peak_kib = 0;
+  int status = 0;  // as wait4 gives it
+};
+
+bool succeeded(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
+std::string describe(int status) {
+  if (WIFEXITED(status)) {
+    if (WEXITSTATUS(status) == 127) return "exit status 127 (the program could not be started)";
+    return "exit status " + std::to_string(WEXITSTATUS(status));
+  }
+  if (WIFSIGNALED(status))
+    return std::string("killed by signal ") + std::to_string(WTERMSIG(status)) + " (" +
+           strsignal(WTERMSIG(status)) + ")";
+  return "ended with wait status " + std::to_string(status);
+}
+
+// Starts `program` with no arguments in `folder`, with standard input from /dev/null and its
+// output to `output` (/dev/null unless given), and waits for it to end.
+RunResult run_program(const std::string& program, const fs::path& folder,
+                      const char* output = "/dev/null") {
+  const std::string folder_text = folder.string();
+  char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
+
+  RunResult result;
+  const auto start = steady_clock::now();
+  const pid_t child = ::fork();
+  if (child < 0) fail_with_errno("cannot start a process", errno);
+  if (child == 0) {
+    // Only async-signal-safe calls from here to execv.
+    const int input_fd = ::open("/dev/null", O_RDONLY);
+    const int output_fd = ::open(output, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (input_fd < 0 || output_fd < 0 || ::dup2(input_fd, STDIN_FILENO) < 0 ||
+        ::dup2(output_fd, STDOUT_FILENO) < 0 || ::dup2(output_fd, STDERR_FILENO) < 0 ||
+        ::chdir(folder_text.c_str()) != 0)
+      ::_exit(127);
+    ::execv(program.c_str(), arguments);
+    ::_exit(127);
+  }
+  rusage usage{};
+  int status = 0;
+  while (::wait4(child, &status, 0, &usage) < 0) {
+    if (errno != EINTR) fail_with_errno("cannot wait for the program", errno);
+    if (interrupted) {
+      ::kill(child, SIGKILL);
+      ::wait4(child, &status, 0, &usage);
+      throw Failure("interrupted");
+    }
+  }
+  const auto end = steady_clock::now();
+  result.wall_ms = duration<double, std::milli>(end - start).count();
+  result.peak_kib = usage.ru_maxrss;  // KiB on Linux
+  result.status = status;
+  return result;
+}
+
+// The pictures a successful run leaves: six current and six archive GIFs. Returns the first one
+// missing or empty, or nothing.
+std::optional<fs::path> missing_picture(const WorkingFolder& folder, year_month_day today) {
+  for (int slot = 1; slot <= 6; ++slot) {
+    const fs::path current =
+        folder.path / "pictures" / ("plotfoF2" + std::to_string(slot) + ".gif");
+    const year_month_day date{sys_days{today} - days{6 - slot}};
+    char archive_name[64];
+    std::snprintf(archive_name, sizeof archive_name, "%04d%03d.gif", static_cast<int>(date.year()),
+                  day_of_year(date));
+    const fs::path archive = folder.path / "forecasts" / "previous_foF2_plots" / archive_name;
+    for (const fs::path& picture : {current, archive}) {
+      std::error_code error;
+      if (!fs::is_regular_file(picture, error) || fs::file_size(picture, error) == 0 || error)
+        return picture;
+    }
+  }
+  return std::nullopt;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t middle = values.size() / 2;
+  return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+struct FolderReport {
+  bool all_succeeded = true;
+  double median_ms = 0;
+};
+
+// Warm-up runs, then `runs` measured runs of the program in `folder`; prints the results.
+FolderReport measure_runs(const std::string& program, const WorkingFolder& folder, int runs,
+                          year_month_day today, const fs::path& scratch) {
+  FolderReport report;
+  int failures = 0;
+  std::string first_failure;
+  const auto note = [&](const RunResult& run) {
+    if (succeeded(run.status)) return;
+    report.all_succeeded = false;
+    if (failures++ == 0) first_failure = describe(run.status);
+  };
+
+  for (int i = 0; i < kWarmUpRuns; ++i) {
+    note(run_program(program, folder.path));
+    stop_if_interrupted();
+  }
+  if (report.all_succeeded) {
+    if (const auto missing = missing_picture(folder, today)) {
+      report.all_succeeded = false;
+      std::cout << folder.name << ": the program ended with status 0 but did not write \""
+                << missing->string() << "\"\n";
+    }
+  }
+
+  std::vector<double> times;
+  long peak_kib = 0;
+  for (int i = 0; i < runs; ++i) {
+    const RunResult run = run_program(program, folder.path);
+    note(run);
+    times.push_back(run.wall_ms);
+    peak_kib = std::max(peak_kib, run.peak_kib);
+    stop_if_interrupted();
+  }
+  report.median_ms = median(times);
+
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "%s: %d measurement files, %d runs: median %.2f ms, min %.2f ms, "
+                "peak memory max %.1f MiB",
+                folder.name.c_str(), folder.measurement_files, runs, report.median_ms,
+                *std::min_element(times.begin(), times.end()), peak_kib / 1024.0);
+  std::cout << line << '\n';
+
+  if (failures > 0) {
+    std::cout << folder.name << ": " << failures << " of " << kWarmUpRuns + runs
+              << " runs failed, the first with " << first_failure << '\n';
+    // Once more with the output kept, to show what the program said.
+    const fs::path output = scratch / (folder.name + "-output.txt");
+    run_program(program, folder.path, output.c_str());
+    std::error_code error;
+    if (fs::file_size(output, error) > 0 && !error) {
+      std::FILE* file = std::fopen(output.c_str(), "r");
+      char text[512];
+      for (int lines = 0; file != nullptr && lines < 10 && std::fgets(text, sizeof text, file);
+           ++lines)
+        std::cout << folder.name << ":   " << text << (std::strchr(text, '\n') ? "" : "\n");
+      if (file != nullptr) std::fclose(file);
+    }
+  }
+  return report;
+}
+
+// Lists `folder` six times in a row, reading every entry; returns the time in ms.
+double list_six_times(const fs::path& folder, long expected_entries) {
+  const auto start = steady_clock::now();
+  for (int pass = 0; pass < 6; ++pass) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr)
+      fail_with_errno("cannot list folder \"" + folder.string() + "\"", errno);
+    long entries = 0;
+    errno = 0;
+    while (::readdir(listing) != nullptr) ++entries;
+    const int error = errno;
+    ::closedir(listing);
+    if (error != 0) fail_with_errno("cannot list folder \"" + folder.string() + "\"", error);
+    if (entries != expected_entries)
+      throw Failure("listing folder \"" + folder.string() + "\" gave " + std::to_string(entries) +
+                    " entries, " + std::to_string(expected_entries) + " expected");
+  }
+  return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+std::optional<int> parse_runs(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size() || value < 1 || value > 100000)
+    return std::nullopt;
+  return value;
+}
+
+int run(int argc, char** argv) {
+  if (argc < 2 || argc > 3) {
+    std::cerr << "usage: " << kProgram << " <path to the norvane_foF2 program> [runs]\n";
+    return 2;
+  }
+  std::error_code error;
+  const std::string program = fs::absolute(argv[1], error).lexically_normal().string();
+  if (error || ::access(program.c_str(), X_OK) != 0) {
+    std::cerr << kProgram << ": \"" << argv[1] << "\" is not a program that can be run\n";
+    return 2;
+  }
+  int week_runs = 21;
+  int year_runs = 7;
+  if (argc == 3) {
+    const auto runs = parse_runs(argv[2]);
+    if (!runs) {
+      std::cerr << kProgram << ": runs must be a whole number from 1 to 100000, not \"" << argv[2]
+                << "\"\n";
+      return 2;
+    }
+    week_runs = year_runs = *runs;
+  }
+
+  catch_interrupts();
+  const year_month_day today = today_local();
+  TemporaryFolder temporary;
+  std::cout << kProgram << ": program " << program << ", today " << date_label(today)
+            << " (local date), temporary folder " << temporary.path().string() << '\n';
+
+  const auto prepare = [&](const std::string& name, int day_count, int minutes_apart) {
+    const auto start = steady_clock::now();
+    WorkingFolder folder =
+        make_working_folder(temporary.path(), name, today, day_count, minutes_apart);
+    std::printf("%s: prepared %d measurement files in %.1f s\n", name.c_str(),
+                folder.measurement_files, duration<double>(steady_clock::now() - start).count());
+    std::fflush(stdout);
+    return folder;
+  };
+  const WorkingFolder week = prepare("week", 7, 15);
+  const WorkingFolder year = prepare("year", 365, 3);
+
+  // The floor of the memory figures: a trivial program started the same way.
+  const RunResult trivial = run_program("/bin/true", temporary.path());
+  if (succeeded(trivial.status))
+    std::printf("floor: /bin/true started the same way peaks at %.1f MiB\n",
+                trivial.peak_kib / 1024.0);
+
+  const FolderReport week_report = measure_runs(program, week, week_runs, today, temporary.path());
+  const FolderReport year_report = measure_runs(program, year, year_runs, today, temporary.path());
+
+  // The measurement folder holds its files plus "." and "..".
+  const fs::path year_measurements = year.path / "measurements";
+  const long expected_entries = year.measurement_files + 2;
+  list_six_times(year_measurements, expected_entries);  // warm-up
+  std::vector<double> listing_times;
+  for (int i = 0; i < year_runs; ++i) {
+    listing_times.push_back(list_six_times(year_measurements, expected_entries));
+    stop_if_interrupted();
+  }
+  const double listing_ms = median(listing_times);
+  std::printf(
+      "year: listing the measurement folder six times: median %.2f ms (%d repetitions); "
+      "run / list six times = %.1f\n",
+      listing_ms, year_runs, year_report.median_ms / listing_ms);
+
+  if (!week_report.all_succeeded || !year_report.all_succeeded) {
+    std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << kProgram << ": " << error.what() << '\n';
+    return 1;
+  }
+}
