@@ -2,11 +2,13 @@
 
 #include <gd.h>
 
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
 #include <vector>
 
+#include "surface/bmp_file.h"
 #include "surface/gd_memory_io.h"
 #include "util/input_file.h"
 
@@ -65,13 +67,33 @@ GdImage to_palette_picture(gdImagePtr picture) {
   return palette_picture;
 }
 
+// A libgd palette picture of the same palette and pixels.
+GdImage palette_picture_of(const IndexedPicture& indexed) {
+  GdImage picture(gdImageCreate(indexed.width, indexed.height));
+  if (!picture) throw std::bad_alloc();
+  for (const Rgb& colour : indexed.palette) {
+    gdImageColorAllocate(picture.get(), colour.red, colour.green, colour.blue);
+  }
+  for (int row = 0; row < indexed.height; ++row) {
+    std::memcpy(picture->pixels[row],
+                &indexed.indexes[static_cast<std::size_t>(row) * indexed.width],
+                static_cast<std::size_t>(indexed.width));
+  }
+  return picture;
+}
+
 }  // namespace
 
 std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   std::vector<unsigned char> bytes;
   if (auto error = read_whole_file(path, bytes)) return error;
-  GdMemoryReader reader(bytes);
-  GdImage picture(gdImageCreateFromBmpCtx(reader.context()));
+  GdImage picture;
+  if (const auto indexed = decode_indexed_bmp(bytes)) {
+    picture = palette_picture_of(*indexed);
+  } else {
+    GdMemoryReader reader(bytes);
+    picture.reset(gdImageCreateFromBmpCtx(reader.context()));
+  }
   if (!picture) return FileError{FileError::Scope::file, path, "not a BMP picture"};
   // A BMP of 8 bits a pixel or less loads with its palette, which a GIF takes as it is; a
   // true-colour one gets a palette of its own colours.

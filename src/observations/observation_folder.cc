@@ -39,14 +39,15 @@ std::string upper_ascii(std::string_view text) {
   return result;
 }
 
-ObservationFolder list_observation_folder(const std::string& observation_dir,
+ObservationFolder ObservationFolder::list(const std::string& observation_dir,
                                           std::span<const std::string> day_stems) {
   ObservationFolder folder;
   const std::string listed = folder_of(observation_dir);
-  const std::string_view name_prefix = std::string_view(observation_dir).substr(listed.size());
-  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(listed.c_str()), &::closedir);
-  if (!dir) {
-    folder.list_error = errno;
+  folder.name_prefix_ = observation_dir.substr(listed.size());
+  folder.directory_.reset(::opendir(listed.c_str()));
+  DIR* dir = folder.directory_.get();
+  if (dir == nullptr) {
+    folder.list_error_ = errno;
     return folder;
   }
   std::vector<std::string> upper_stems;
@@ -54,27 +55,44 @@ ObservationFolder list_observation_folder(const std::string& observation_dir,
 
   for (;;) {
     errno = 0;
-    const dirent* entry = ::readdir(dir.get());
+    const dirent* entry = ::readdir(dir);
     if (entry == nullptr) {
-      folder.list_error = errno;
+      folder.list_error_ = errno;
       break;
     }
     const std::string_view entry_name = entry->d_name;
-    if (!entry_name.starts_with(name_prefix) || entry_name.size() == name_prefix.size()) continue;
-    const std::string_view name = entry_name.substr(name_prefix.size());
+    if (!entry_name.starts_with(folder.name_prefix_) ||
+        entry_name.size() == folder.name_prefix_.size()) {
+      continue;
+    }
+    const std::string_view name = entry_name.substr(folder.name_prefix_.size());
 
-    if (entry_name.front() != '.' && (!folder.first_file || name < *folder.first_file) &&
-        is_regular_file(dir.get(), *entry)) {
-      folder.first_file = std::string(name);
+    if (entry_name.front() != '.' && (!folder.first_file_ || name < *folder.first_file_) &&
+        is_regular_file(dir, *entry)) {
+      folder.first_file_ = std::string(name);
     }
     for (const std::string& stem : upper_stems) {
-      if (begins_with_stem(name, stem)) {
-        folder.day_names.push_back(upper_ascii(name));
-        break;
+      if (!begins_with_stem(name, stem)) continue;
+      auto [listed_file, added] = folder.day_files_.try_emplace(upper_ascii(name));
+      if (added || listed_file->first == name) {
+        listed_file->second = {std::string(name), entry->d_type == DT_REG};
       }
+      break;
     }
   }
   return folder;
+}
+
+std::optional<InputFile> ObservationFolder::open_day_file(const std::string& name,
+                                                          int* error) const {
+  const auto listed = day_files_.find(upper_ascii(name));
+  if (listed == day_files_.end() || !directory_) {
+    *error = ENOENT;
+    return std::nullopt;
+  }
+  // A name listed in exactly this case and shown as a regular file needs no second look.
+  const bool listed_regular = listed->second.name == name && listed->second.regular;
+  return InputFile::open_in(::dirfd(directory_.get()), name_prefix_ + name, listed_regular, error);
 }
 
 }  // namespace norvane

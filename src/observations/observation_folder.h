@@ -1,6 +1,6 @@
 // The measurement folder can hold years of files and is looked at again for each day, so that a
 // change of its contents takes effect at the next day. One pass over its listing finds both the
-// file that tells the station and the names that can be files of the day; a day then opens only
+// file that tells the station and the files that can be files of the day; a day then opens only
 // the files that exist, instead of trying the 1,440 names of its minutes one by one.
 //
 // The listing's own order is arbitrary, so the station is told by the first ordinary file in
@@ -8,29 +8,51 @@
 // is not a regular file never tell the station.
 #pragma once
 
+#include <dirent.h>
+
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
+
+#include "util/input_file.h"
 
 namespace norvane {
 
-struct ObservationFolder {
-  // Why the folder could not be listed (an errno value), 0 when it could.
-  int list_error = 0;
-  // The first ordinary, non-hidden file, as a name to put after observation_dir.
-  std::optional<std::string> first_file;
-  // The names, to put after observation_dir, that begin with one of the day's stems, letters
-  // compared without regard to case, in upper case (see upper_ascii).
-  std::vector<std::string> day_names;
-};
+class ObservationFolder {
+ public:
+  // Lists the folder of `observation_dir`, noting the files whose names begin with one of the
+  // day's stems, letters compared without regard to case. The folder value is a prefix of the
+  // file names: when it does not end in "/", its last part begins the names of the files, which
+  // are then found in the folder above it.
+  static ObservationFolder list(const std::string& observation_dir,
+                                std::span<const std::string> day_stems);
 
-// Lists the folder of `observation_dir`. The folder value is a prefix of the file names: when it
-// does not end in "/", its last part begins the names of the files, which are then found in the
-// folder above it.
-ObservationFolder list_observation_folder(const std::string& observation_dir,
-                                          std::span<const std::string> day_stems);
+  // Why the folder could not be listed (an errno value), 0 when it could.
+  int list_error() const { return list_error_; }
+  // The first ordinary, non-hidden file, as a name to put after observation_dir.
+  const std::optional<std::string>& first_file() const { return first_file_; }
+
+  // Opens the file of the day named exactly `name` (to put after observation_dir). Names the
+  // listing did not show are not tried: their open would fail.
+  std::optional<InputFile> open_day_file(const std::string& name, int* error) const;
+
+ private:
+  struct ListedFile {
+    std::string name;      // as listed, to put after observation_dir
+    bool regular = false;  // the listing showed a regular file
+  };
+
+  int list_error_ = 0;
+  std::optional<std::string> first_file_;
+  // By name in upper case; of names that differ only in case, the one in upper case is kept.
+  std::unordered_map<std::string, ListedFile> day_files_;
+  // The listed folder, kept open to open the day's files in, and what begins their names there.
+  std::unique_ptr<DIR, int (*)(DIR*)> directory_{nullptr, &::closedir};
+  std::string name_prefix_;
+};
 
 // `text` with ASCII letters in upper case. Names are looked up this way, and the file is then
 // opened by its exact name: on a file system that ignores case (a station's Windows share, say)

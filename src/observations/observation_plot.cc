@@ -1,6 +1,5 @@
 #include "observations/observation_plot.h"
 
-#include <unordered_set>
 #include <vector>
 
 #include "observations/observation_folder.h"
@@ -54,25 +53,18 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   for (int kind = 1; kind <= station_kinds; ++kind) {
     day_stems.push_back(day_file_names(kind, file_previsioni, doy_code).stem);
   }
-  const ObservationFolder folder = list_observation_folder(state.observation_dir, day_stems);
+  const ObservationFolder folder = ObservationFolder::list(state.observation_dir, day_stems);
 
   ObservationDay day{state, surface, {}, 0, 0};
   const int station_kind = identify_station(state, folder, diagnostics, day.current_line);
   if (station_kind == 0) return;
 
-  const std::unordered_set<std::string_view> present(folder.day_names.begin(),
-                                                     folder.day_names.end());
   const DayFileNames names = day_file_names(station_kind, file_previsioni, doy_code);
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
-      // Only names the folder holds are tried, as any other open would fail. The listing's names
-      // are kept in upper case, and every style's names are in upper case already.
-      const std::string name = names.name(state.hour_codes[hour], state.minute_labels[minute_slot]);
-      if (!present.contains(name)) continue;
       int open_error = 0;
-      const std::string path =
-          observation_file_path(state, station_kind, file_previsioni, doy_code, hour, minute_slot);
-      if (auto file = InputFile::open(path, &open_error)) {
+      if (auto file = folder.open_day_file(
+              names.name(state.hour_codes[hour], state.minute_labels[minute_slot]), &open_error)) {
         plot_observation_file(day, *file, hour, minute_slot);
       }
     }

@@ -89,17 +89,17 @@ std::string observation_file_path(const PlotState& state, int station_kind,
 int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
                      std::string& current_line) {
   const std::string& dir = state.observation_dir;
-  if (folder.list_error != 0) {
+  if (folder.list_error() != 0) {
     diagnostics.warn("cannot list measurement folder " + quoted(dir) + ": " +
-                     error_text(folder.list_error) + " (no measurements drawn)");
+                     error_text(folder.list_error()) + " (no measurements drawn)");
     return 0;
   }
-  if (!folder.first_file) {
+  if (!folder.first_file()) {
     diagnostics.warn("measurement folder " + quoted(dir) +
                      " holds no measurement file (no measurements drawn)");
     return 0;
   }
-  const std::string path = dir + *folder.first_file;
+  const std::string path = dir + *folder.first_file();
   int open_error = 0;
   auto file = InputFile::open(path, &open_error);
   if (!file) {

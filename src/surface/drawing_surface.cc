@@ -7,8 +7,6 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "surface/gd_memory_io.h"
-
 namespace norvane {
 namespace {
 
@@ -210,17 +208,26 @@ void DrawingSurface::clear() {
   text_y_ = 0;
 }
 
-std::vector<unsigned char> DrawingSurface::encode_bmp() const {
-  int size = 0;
-  const std::unique_ptr<void, decltype(&gdFree)> bytes(gdImageBmpPtr(raster_.get(), &size, 0),
-                                                       &gdFree);
-  if (!bytes || size <= 0) throw std::runtime_error("libgd could not encode the BMP");
-  const auto* begin = static_cast<const unsigned char*>(bytes.get());
-  return std::vector<unsigned char>(begin, begin + size);
+IndexedPicture DrawingSurface::indexed_picture() const {
+  gdImagePtr raster = raster_.get();
+  IndexedPicture picture;
+  picture.width = width_px_;
+  picture.height = height_px_;
+  for (int index = 0; index < gdImageColorsTotal(raster); ++index) {
+    picture.palette.push_back({static_cast<std::uint8_t>(gdImageRed(raster, index)),
+                               static_cast<std::uint8_t>(gdImageGreen(raster, index)),
+                               static_cast<std::uint8_t>(gdImageBlue(raster, index))});
+  }
+  picture.indexes.reserve(static_cast<std::size_t>(width_px_) * height_px_);
+  for (int row = 0; row < height_px_; ++row) {
+    picture.indexes.insert(picture.indexes.end(), raster->pixels[row],
+                           raster->pixels[row] + width_px_);
+  }
+  return picture;
 }
 
 std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
-  return write_file_atomically(path, encode_bmp());
+  return write_file_atomically(path, encode_bmp(indexed_picture()));
 }
 
 Rgb DrawingSurface::pixel(int column, int row) const {

@@ -20,8 +20,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
+#include "surface/bmp_file.h"
 #include "surface/colours.h"
 #include "surface/gd_image.h"
 #include "util/file_write.h"
@@ -73,9 +73,10 @@ class DrawingSurface {
   // scale and the fill settings stay.
   void clear();
 
-  // The raster as an uncompressed BMP file of 8 bits a pixel.
-  std::vector<unsigned char> encode_bmp() const;
-  // Writes encode_bmp() to `path`, replacing any file of that name.
+  // The raster with its palette.
+  IndexedPicture indexed_picture() const;
+  // Writes the raster to `path` as an uncompressed BMP file of 8 bits a pixel, replacing any
+  // file of that name.
   std::optional<FileError> save_bmp(const std::string& path) const;
 
   // Raster position of a user point before conversion to whole pixels (column from the left,

@@ -12,12 +12,18 @@
 namespace norvane {
 
 std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
+  return open_in(AT_FDCWD, path, false, error);
+}
+
+std::optional<InputFile> InputFile::open_in(int folder_fd, const std::string& name,
+                                            bool listed_regular, int* error) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = ::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     *error = errno;
     return std::nullopt;
   }
+  if (listed_regular) return InputFile(fd);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     *error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
@@ -27,13 +33,16 @@ std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
   return InputFile(fd);
 }
 
+InputFile::InputFile(int fd)
+    : fd_(fd), buffer_(std::make_unique_for_overwrite<char[]>(buffer_size)) {}
+
 InputFile::InputFile(InputFile&& other) noexcept { *this = std::move(other); }
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
   if (this != &other) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
-    buffer_ = other.buffer_;
+    buffer_ = std::move(other.buffer_);
     begin_ = other.begin_;
     end_ = other.end_;
     at_end_ = other.at_end_;
@@ -49,7 +58,7 @@ InputFile::~InputFile() {
 bool InputFile::fill_buffer() {
   if (at_end_) return false;
   for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+    const ssize_t got = ::read(fd_, buffer_.get(), buffer_size);
     if (got > 0) {
       begin_ = 0;
       end_ = static_cast<std::size_t>(got);
@@ -70,7 +79,7 @@ bool InputFile::read_line(std::string& line) {
   for (;;) {
     if (begin_ == end_ && !fill_buffer()) break;
     found_any = true;
-    const char* start = buffer_.data() + begin_;
+    const char* start = buffer_.get() + begin_;
     const std::size_t available = end_ - begin_;
     const void* newline = std::memchr(start, '\n', available);
     const std::size_t length =
@@ -92,13 +101,27 @@ bool InputFile::read_line(std::string& line) {
 }
 
 bool InputFile::read_all(std::vector<unsigned char>& bytes) {
-  while (begin_ < end_ || fill_buffer()) {
-    if (bytes.size() + (end_ - begin_) > max_whole_file_bytes) {
+  // What is buffered first, then the rest straight into `bytes`, sized once from the file's
+  // size where it is known.
+  bytes.insert(bytes.end(), buffer_.get() + begin_, buffer_.get() + end_);
+  begin_ = end_;
+  struct stat info {};
+  std::size_t chunk = 64 * 1024;
+  if (::fstat(fd_, &info) == 0 && info.st_size > 0) {
+    chunk = std::min(static_cast<std::size_t>(info.st_size) + 1, max_whole_file_bytes + 1);
+  }
+  while (!at_end_) {
+    const std::size_t old_size = bytes.size();
+    if (old_size > max_whole_file_bytes) {
       read_error_ = EFBIG;
       return false;
     }
-    bytes.insert(bytes.end(), buffer_.data() + begin_, buffer_.data() + end_);
-    begin_ = end_;
+    bytes.resize(old_size + chunk);
+    const ssize_t got = ::read(fd_, bytes.data() + old_size, chunk);
+    bytes.resize(old_size + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) read_error_ = errno;
+    if (got <= 0) at_end_ = true;
   }
   return read_error_ == 0;
 }

@@ -6,8 +6,8 @@
 // read without bound.
 #pragma once
 
-#include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +21,12 @@ class InputFile {
   // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
   // the errno value that says why (EISDIR, EINVAL for other non-regular files, ENOENT, ...).
   static std::optional<InputFile> open(const std::string& path, int* error);
+
+  // Opens `name` in the folder open as `folder_fd`. When a listing of that folder has just shown
+  // it as a regular file, `listed_regular` spares the check of its type: a file that changed
+  // into something else meanwhile is still opened without blocking.
+  static std::optional<InputFile> open_in(int folder_fd, const std::string& name,
+                                          bool listed_regular, int* error);
 
   InputFile(InputFile&& other) noexcept;
   InputFile& operator=(InputFile&& other) noexcept;
@@ -39,11 +45,13 @@ class InputFile {
   bool read_all(std::vector<unsigned char>& bytes);
 
  private:
-  explicit InputFile(int fd) : fd_(fd) {}
+  static constexpr std::size_t buffer_size = 4096;
+
+  explicit InputFile(int fd);
   bool fill_buffer();
 
   int fd_ = -1;
-  std::array<char, 4096> buffer_{};
+  std::unique_ptr<char[]> buffer_;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool at_end_ = false;

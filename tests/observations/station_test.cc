@@ -61,7 +61,7 @@ class IdentifyStation : public ::testing::Test {
   int identify() {
     state_.observation_dir = work_ / "obs/";
     state_.hour_codes[0] = "kept";
-    const ObservationFolder folder = list_observation_folder(state_.observation_dir, {});
+    const ObservationFolder folder = ObservationFolder::list(state_.observation_dir, {});
     current_line_.clear();
     return identify_station(state_, folder, diagnostics_, current_line_);
   }
