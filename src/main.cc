@@ -1,5 +1,6 @@
 // The program's entry: it reads what only the process knows (its current directory and today's
 // local date) and hands them to the run. Everything else lives in the core library.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -37,6 +38,10 @@ std::chrono::year_month_day today_local() {
 }  // namespace
 
 int main() {
+  // A run lives for milliseconds and reuses buffers of a figure's size for each day: keeping
+  // freed memory in the process spares the kernel mapping it afresh every day.
+  ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
+  ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
   try {
     return static_cast<int>(norvane::run({current_directory(), today_local(), std::cerr}));
   } catch (const std::exception& error) {
