@@ -1,5 +1,6 @@
 #include "export/image_converter.h"
 
+#include <gd.h>
 #include <gtest/gtest.h>
 
 #include "driver/plot_state.h"
@@ -50,19 +51,34 @@ TEST(ImageConverter, RefusesWhatIsNotABmpAndKeepsNoFileOpen) {
   EXPECT_FALSE(converter.holds_picture());
 }
 
-TEST(ImageConverter, StillWritesAPictureOfMoreThan256Colours) {
-  testing::TempFolder folder;
-  DrawingSurface surface;
-  for (int i = 0; i < 300; ++i) {
-    const auto red = static_cast<std::uint8_t>(i % 256);
-    const auto green = static_cast<std::uint8_t>(i / 256 * 100);
-    surface.draw_line(i, 0, i, 10, Rgb{red, green, 7});
+// A true-colour BMP as other programs write them, made by libgd, with `colours` colours.
+void write_true_colour_bmp(const testing::TempFolder& folder, const std::string& name,
+                           int colours) {
+  gdImagePtr image = gdImageCreateTrueColor(colours, 4);
+  for (int i = 0; i < colours; ++i) {
+    gdImageLine(image, i, 0, i, 3, gdTrueColor(i % 256, i / 256 * 100, 7));
   }
-  ASSERT_EQ(surface.save_bmp(folder / "many.bmp"), std::nullopt);
+  int size = 0;
+  void* bytes = gdImageBmpPtr(image, &size, 0);
+  folder.write(name, std::string(static_cast<char*>(bytes), static_cast<std::size_t>(size)));
+  gdFree(bytes);
+  gdImageDestroy(image);
+}
+
+TEST(ImageConverter, ReadsOtherBmpsThroughLibgd) {
+  testing::TempFolder folder;
   ImageConverter converter;
+  write_true_colour_bmp(folder, "few.bmp", 200);
+  ASSERT_EQ(converter.load_bmp(folder / "few.bmp"), std::nullopt);
+  ASSERT_EQ(converter.save_gif(folder / "few.gif", false), std::nullopt);
+  const auto few = testing::Picture::load(folder / "few.gif");
+  EXPECT_EQ(few, testing::Picture::load(folder / "few.bmp"));  // at most 256 colours: exact
+  EXPECT_EQ(few.colours().size(), 200u);
+
+  write_true_colour_bmp(folder, "many.bmp", 300);
   ASSERT_EQ(converter.load_bmp(folder / "many.bmp"), std::nullopt);
   ASSERT_EQ(converter.save_gif(folder / "many.gif", false), std::nullopt);
-  EXPECT_EQ(testing::Picture::load(folder / "many.gif").width(), 312);
+  EXPECT_EQ(testing::Picture::load(folder / "many.gif").width(), 300);
 }
 
 }  // namespace
