@@ -1,11 +1,14 @@
 #!/bin/sh
-# Builds the program and runs it once in the demo working folder demo/, as a scheduler would.
+# Builds the program, fills the demo working folder demo/ with a forecast and a station's
+# measurements for the last six days, and runs the program there once, as a scheduler would.
 set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build build/release --parallel "$(nproc)" >/dev/null
+
+build/release/tools/norvane_make_demo_data demo
 
 status=0
 (cd demo && ../build/release/src/norvane_foF2) || status=$?
