@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -83,16 +84,20 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
   return folder;
 }
 
-std::optional<InputFile> ObservationFolder::open_day_file(const std::string& name,
-                                                          int* error) const {
-  const auto listed = day_files_.find(upper_ascii(name));
+std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {
+  // The names of every station style are in upper case already.
+  const bool upper =
+      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  const auto listed = upper ? day_files_.find(name) : day_files_.find(upper_ascii(name));
   if (listed == day_files_.end() || !directory_) {
     *error = ENOENT;
     return std::nullopt;
   }
   // A name listed in exactly this case and shown as a regular file needs no second look.
   const bool listed_regular = listed->second.name == name && listed->second.regular;
-  return InputFile::open_in(::dirfd(directory_.get()), name_prefix_ + name, listed_regular, error);
+  std::string listed_name = name_prefix_;
+  listed_name += name;
+  return InputFile::open_in(::dirfd(directory_.get()), listed_name, listed_regular, error);
 }
 
 }  // namespace norvane

@@ -37,7 +37,7 @@ class ObservationFolder {
 
   // Opens the file of the day named exactly `name` (to put after observation_dir). Names the
   // listing did not show are not tried: their open would fail.
-  std::optional<InputFile> open_day_file(const std::string& name, int* error) const;
+  std::optional<InputFile> open_day_file(std::string_view name, int* error) const;
 
  private:
   struct ListedFile {
@@ -47,8 +47,15 @@ class ObservationFolder {
 
   int list_error_ = 0;
   std::optional<std::string> first_file_;
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const {
+      return std::hash<std::string_view>{}(name);
+    }
+  };
+
   // By name in upper case; of names that differ only in case, the one in upper case is kept.
-  std::unordered_map<std::string, ListedFile> day_files_;
+  std::unordered_map<std::string, ListedFile, NameHash, std::equal_to<>> day_files_;
   // The listed folder, kept open to open the day's files in, and what begins their names there.
   std::unique_ptr<DIR, int (*)(DIR*)> directory_{nullptr, &::closedir};
   std::string name_prefix_;

@@ -60,11 +60,12 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   if (station_kind == 0) return;
 
   const DayFileNames names = day_file_names(station_kind, file_previsioni, doy_code);
+  std::string name;
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
+      names.name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
       int open_error = 0;
-      if (auto file = folder.open_day_file(
-              names.name(state.hour_codes[hour], state.minute_labels[minute_slot]), &open_error)) {
+      if (auto file = folder.open_day_file(name, &open_error)) {
         plot_observation_file(day, *file, hour, minute_slot);
       }
     }

@@ -57,14 +57,12 @@ void fill_hour_codes(int station_kind, PlotState& state) {
   }
 }
 
-std::string DayFileNames::name(std::string_view hour_code, std::string_view minute_label) const {
-  std::string name;
-  name.reserve(stem.size() + hour_code.size() + minute_label.size() + suffix.size());
-  name += stem;
+void DayFileNames::name(std::string& name, std::string_view hour_code,
+                        std::string_view minute_label) const {
+  name = stem;
   name += hour_code;
   name += minute_label;
   name += suffix;
-  return name;
 }
 
 DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
@@ -81,9 +79,10 @@ DayFileNames day_file_names(int station_kind, const std::string& file_previsioni
 std::string observation_file_path(const PlotState& state, int station_kind,
                                   const std::string& file_previsioni, const std::string& doy_code,
                                   int hour, int minute_slot) {
-  return state.observation_dir +
-         day_file_names(station_kind, file_previsioni, doy_code)
-             .name(state.hour_codes[hour], state.minute_labels[minute_slot]);
+  std::string name;
+  day_file_names(station_kind, file_previsioni, doy_code)
+      .name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
+  return state.observation_dir + name;
 }
 
 int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,

@@ -38,8 +38,9 @@ struct DayFileNames {
   std::string stem;         // prefix, year part and day of the year
   std::string_view suffix;  // ".TXT" or "00.TXT"
 
-  // The name of the file of the minute with these hour and minute texts, without the folder.
-  std::string name(std::string_view hour_code, std::string_view minute_label) const;
+  // Sets `name` to the name of the file of the minute with these hour and minute texts, without
+  // the folder.
+  void name(std::string& name, std::string_view hour_code, std::string_view minute_label) const;
 };
 
 // The names of the files of the day of the year `doy_code` in the style of `station_kind`
