@@ -476,21 +476,23 @@ int run(int argc, char** argv) {
     const auto start = steady_clock::now();
     WorkingFolder folder =
         make_working_folder(temporary.path(), name, today, day_count, minutes_apart);
+    // Write the folder out before timing anything, so that no run pays for the disk writing
+    // back what preparing it left in memory.
+    ::sync();
     std::printf("%s: prepared %d measurement files in %.1f s\n", name.c_str(),
                 folder.measurement_files, duration<double>(steady_clock::now() - start).count());
     std::fflush(stdout);
     return folder;
   };
-  const WorkingFolder week = prepare("week", 7, 15);
-  const WorkingFolder year = prepare("year", 365, 3);
-
   // The floor of the memory figures: a trivial program started the same way.
   const RunResult trivial = run_program("/bin/true", temporary.path());
   if (succeeded(trivial.status))
     std::printf("floor: /bin/true started the same way peaks at %.1f MiB\n",
                 trivial.peak_kib / 1024.0);
 
+  const WorkingFolder week = prepare("week", 7, 15);
   const FolderReport week_report = measure_runs(program, week, week_runs, today, temporary.path());
+  const WorkingFolder year = prepare("year", 365, 3);
   const FolderReport year_report = measure_runs(program, year, year_runs, today, temporary.path());
 
   // The measurement folder holds its files plus "." and "..".
