@@ -13,8 +13,9 @@
 // its working directory, output thrown away): two warm-up runs, then `runs` measured runs (21 for
 // week and 7 for year unless given). Each run's wall time is taken around fork and wait4, its
 // peak memory from wait4's resource usage. For the year folder it also measures listing the
-// folder six times in a row (a run identifies the station once per day), so that the run's time
-// can be set against the cost of reading the directory.
+// folder six times in a row (a run lists it once per day), after each run so that both see the
+// machine in the same state, and sets the run's time against that cost of reading the directory.
+// Each folder is prepared and written out to disk just before its runs.
 //
 // The temporary folder is removed at the end, also after a failure or an interrupt (Ctrl-C).
 #include <dirent.h>
@@ -39,6 +40,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <numbers>
 #include <optional>
@@ -354,8 +356,11 @@ struct FolderReport {
 };
 
 // Warm-up runs, then `runs` measured runs of the program in `folder`; prints the results.
+// Times `runs` runs of the program in `folder`. `alongside`, when given, is called after each
+// timed run, so that what it times shares the machine's state of the moment with the runs.
 FolderReport measure_runs(const std::string& program, const WorkingFolder& folder, int runs,
-                          year_month_day today, const fs::path& scratch) {
+                          year_month_day today, const fs::path& scratch,
+                          const std::function<void()>& alongside = {}) {
   FolderReport report;
   int failures = 0;
   std::string first_failure;
@@ -384,6 +389,7 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
     note(run);
     times.push_back(run.wall_ms);
     peak_kib = std::max(peak_kib, run.peak_kib);
+    if (alongside) alongside();
     stop_if_interrupted();
   }
   report.median_ms = median(times);
@@ -493,17 +499,15 @@ int run(int argc, char** argv) {
   const WorkingFolder week = prepare("week", 7, 15);
   const FolderReport week_report = measure_runs(program, week, week_runs, today, temporary.path());
   const WorkingFolder year = prepare("year", 365, 3);
-  const FolderReport year_report = measure_runs(program, year, year_runs, today, temporary.path());
-
-  // The measurement folder holds its files plus "." and "..".
+  // Listing the year folder six times is timed in turn with the runs. The folder holds its
+  // files plus "." and "..".
   const fs::path year_measurements = year.path / "measurements";
   const long expected_entries = year.measurement_files + 2;
   list_six_times(year_measurements, expected_entries);  // warm-up
   std::vector<double> listing_times;
-  for (int i = 0; i < year_runs; ++i) {
-    listing_times.push_back(list_six_times(year_measurements, expected_entries));
-    stop_if_interrupted();
-  }
+  const FolderReport year_report = measure_runs(
+      program, year, year_runs, today, temporary.path(),
+      [&] { listing_times.push_back(list_six_times(year_measurements, expected_entries)); });
   const double listing_ms = median(listing_times);
   std::printf(
       "year: listing the measurement folder six times: median %.2f ms (%d repetitions); "
