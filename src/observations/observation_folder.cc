@@ -86,9 +86,9 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
 
 std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {
   // The names of every station style are in upper case already.
-  const bool upper =
-      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-  const auto listed = upper ? day_files_.find(name) : day_files_.find(upper_ascii(name));
+  const bool in_upper_case =
+      std::all_of(name.begin(), name.end(), [](char c) { return upper(c) == c; });
+  const auto listed = in_upper_case ? day_files_.find(name) : day_files_.find(upper_ascii(name));
   if (listed == day_files_.end() || !directory_) {
     *error = ENOENT;
     return std::nullopt;
