@@ -114,7 +114,7 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
     encoded_interlaced_ = interlaced;
     if (encoded_.empty()) throw std::runtime_error("libgd could not encode the GIF");
   }
-  return write_file_atomically(path, encoded_);
+  return update_file_atomically(path, encoded_);
 }
 
 void ImageConverter::reset() {

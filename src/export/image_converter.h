@@ -20,8 +20,9 @@ class ImageConverter {
   // The file is read whole and not kept open.
   std::optional<FileError> load_bmp(const std::string& path);
 
-  // Writes the held picture as a GIF file at `path`, replacing any file of that name; the held
-  // picture stays, so that it can be saved again. `interlaced` asks for an interlaced GIF.
+  // Writes the held picture as a GIF file at `path`, replacing any file of that name (one that
+  // holds this very GIF already is kept, its time renewed); the held picture stays, so that it
+  // can be saved again. `interlaced` asks for an interlaced GIF.
   std::optional<FileError> save_gif(const std::string& path, bool interlaced);
 
   // Releases the held picture.

@@ -1,11 +1,15 @@
 #include "util/file_write.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -48,6 +52,37 @@ bool write_all(int fd, std::span<const unsigned char> bytes) {
   return true;
 }
 
+// Whether `fd` reads as exactly `bytes`.
+bool holds_exactly(int fd, std::span<const unsigned char> bytes) {
+  constexpr std::size_t chunk_size = 16 * 1024;
+  const auto chunk = std::make_unique_for_overwrite<unsigned char[]>(chunk_size);
+  for (;;) {
+    const ssize_t got = ::read(fd, chunk.get(), std::min(chunk_size, bytes.size() + 1));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) return bytes.empty();
+    const auto size = static_cast<std::size_t>(got);
+    if (size > bytes.size() || !std::equal(chunk.get(), chunk.get() + size, bytes.begin())) {
+      return false;
+    }
+    bytes = bytes.subspan(size);
+  }
+}
+
+// Renews the modification time of the regular file `path` if it holds exactly `bytes`; returns
+// whether it did.
+bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> bytes) {
+  // O_NOFOLLOW: a link is replaced, never followed. O_NONBLOCK: a FIFO cannot hold up the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat info {};
+  const bool unchanged = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                         static_cast<std::uintmax_t>(info.st_size) == bytes.size() &&
+                         holds_exactly(fd, bytes) && ::futimens(fd, nullptr) == 0;
+  ::close(fd);
+  return unchanged;
+}
+
 }  // namespace
 
 std::string error_text(int error_number) { return std::generic_category().message(error_number); }
@@ -79,6 +114,14 @@ std::optional<FileError> write_file_atomically(const std::string& path,
     return file_error(path, rename_errno);
   }
   return std::nullopt;
+}
+
+std::optional<FileError> update_file_atomically(const std::string& path,
+                                                std::span<const unsigned char> bytes) {
+  // When the time cannot be renewed (a file of someone else's, a read-only disk), the file is
+  // written anew, which tells the operator what is wrong if that fails too.
+  if (touch_if_unchanged(path, bytes)) return std::nullopt;
+  return write_file_atomically(path, bytes);
 }
 
 std::optional<FileError> remove_file(const std::string& path) {

@@ -1,7 +1,9 @@
 #include "util/file_write.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -51,6 +53,50 @@ TEST(WriteFileAtomically, AFailedRenameKeepsTheOldContentAndRemovesTheTemporary)
   EXPECT_EQ(error->path, folder / "out/picture.gif");
   EXPECT_EQ(folder.read("out/picture.gif/keep"), "old");
   EXPECT_EQ(folder.list("out"), (std::vector<std::string>{"picture.gif", "picture.gif/keep"}));
+}
+
+struct stat status_of(const std::string& path) {
+  struct stat info {};
+  EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
+  return info;
+}
+
+TEST(UpdateFileAtomically, KeepsAFileThatHoldsTheBytesAndReplacesAnyOther) {
+  testing::TempFolder folder;
+  const std::string path = folder / "picture.gif";
+  folder.write("picture.gif", "same picture");
+  // An old time, so that the renewal shows.
+  const timespec long_ago[2] = {{1000000000, 0}, {1000000000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), long_ago, 0), 0);
+  const struct stat before = status_of(path);
+
+  EXPECT_EQ(update_file_atomically(path, bytes_of("same picture")), std::nullopt);
+  const struct stat kept = status_of(path);
+  EXPECT_EQ(kept.st_ino, before.st_ino);
+  EXPECT_GT(kept.st_mtim.tv_sec, long_ago[1].tv_sec);
+  EXPECT_EQ(folder.list(), std::vector<std::string>{"picture.gif"});
+
+  // Same size, other bytes; then a longer and a shorter content: each is a new file.
+  for (const std::string content : {"SAME picture", "same picture, more", "same"}) {
+    const ino_t old_inode = status_of(path).st_ino;
+    EXPECT_EQ(update_file_atomically(path, bytes_of(content)), std::nullopt);
+    EXPECT_EQ(folder.read("picture.gif"), content);
+    EXPECT_NE(status_of(path).st_ino, old_inode) << content;
+  }
+
+  // A link holding the same bytes is replaced by a file, and its target is left alone.
+  folder.write("elsewhere.gif", "linked");
+  ASSERT_EQ(::symlink((folder / "elsewhere.gif").c_str(), (folder / "link.gif").c_str()), 0);
+  EXPECT_EQ(update_file_atomically(folder / "link.gif", bytes_of("linked")), std::nullopt);
+  EXPECT_TRUE(S_ISREG(status_of(folder / "link.gif").st_mode));
+  EXPECT_EQ(folder.read("link.gif"), "linked");
+
+  // A missing file is written as write_file_atomically writes it.
+  EXPECT_EQ(update_file_atomically(folder / "new.gif", bytes_of("new")), std::nullopt);
+  EXPECT_EQ(folder.read("new.gif"), "new");
+  const auto error = update_file_atomically(folder / "missing/new.gif", bytes_of("new"));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->scope, FileError::Scope::folder);
 }
 
 TEST(RemoveFile, ReportsWhyAFileCouldNotBeRemoved) {
