@@ -84,6 +84,13 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
   return folder;
 }
 
+std::vector<std::string_view> ObservationFolder::upper_day_file_names() const {
+  std::vector<std::string_view> names;
+  names.reserve(day_files_.size());
+  for (const auto& listed : day_files_) names.push_back(listed.first);
+  return names;
+}
+
 std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {
   // The names of every station style are in upper case already.
   const bool in_upper_case =

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "util/input_file.h"
 
@@ -34,6 +35,9 @@ class ObservationFolder {
   int list_error() const { return list_error_; }
   // The first ordinary, non-hidden file, as a name to put after observation_dir.
   const std::optional<std::string>& first_file() const { return first_file_; }
+
+  // The names of the day's files the listing showed, in upper case and in no particular order.
+  std::vector<std::string_view> upper_day_file_names() const;
 
   // Opens the file of the day named exactly `name` (to put after observation_dir). Names the
   // listing did not show are not tried: their open would fail.

@@ -60,9 +60,12 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   if (station_kind == 0) return;
 
   const DayFileNames names = day_file_names(station_kind, file_previsioni, doy_code);
+  // Only the minutes whose file the listing showed are tried: the open of any other would fail.
+  const auto minutes = listed_minutes(folder, names, state);
   std::string name;
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
+      if (!minutes.test(hour * 60 + minute_slot - 1)) continue;
       names.name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
       int open_error = 0;
       if (auto file = folder.open_day_file(name, &open_error)) {

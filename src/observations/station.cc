@@ -76,6 +76,37 @@ DayFileNames day_file_names(int station_kind, const std::string& file_previsioni
   return names;
 }
 
+std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFileNames& names,
+                                    const PlotState& state) {
+  const std::string stem = upper_ascii(names.stem);
+  const std::string suffix = upper_ascii(names.suffix);
+  std::array<std::string, 24> hour_texts;
+  for (int hour = 0; hour <= 23; ++hour) hour_texts[hour] = upper_ascii(state.hour_codes[hour]);
+  std::array<std::string, 60> minute_texts;
+  for (int slot = 1; slot <= 60; ++slot)
+    minute_texts[slot - 1] = upper_ascii(state.minute_labels[slot]);
+
+  std::bitset<24 * 60> minutes;
+  for (const std::string_view name : folder.upper_day_file_names()) {
+    if (name.size() < stem.size() + suffix.size() || !name.starts_with(stem) ||
+        !name.ends_with(suffix)) {
+      continue;
+    }
+    const std::string_view hour_and_minute =
+        name.substr(stem.size(), name.size() - stem.size() - suffix.size());
+    // Every split into an hour text and a minute text is tried, so that the result does not
+    // depend on the texts having fixed lengths or differing from each other.
+    for (int hour = 0; hour <= 23; ++hour) {
+      if (!hour_and_minute.starts_with(hour_texts[hour])) continue;
+      const std::string_view minute = hour_and_minute.substr(hour_texts[hour].size());
+      for (int slot = 1; slot <= 60; ++slot) {
+        if (minute == minute_texts[slot - 1]) minutes.set(hour * 60 + slot - 1);
+      }
+    }
+  }
+  return minutes;
+}
+
 std::string observation_file_path(const PlotState& state, int station_kind,
                                   const std::string& file_previsioni, const std::string& doy_code,
                                   int hour, int minute_slot) {

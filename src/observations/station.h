@@ -3,18 +3,21 @@
 // recognised by the first four characters of the first line of a file in the folder; its style
 // then gives the name of the file of every minute of the day:
 //
-//   kind  keys                        hours       name
-//   1     "Gibi", "Mosc", " (la"      "A".."X"    yy ddd h mm ".TXT"              26342P30.TXT
-//   2     "Tucu"                      "00".."23"  "TUJ2O_" yyyy ddd hh mm ".TXT"
-//   TUJ2O_20263421530.TXT 3     "Bahi"                      "00".."23"  "BBJ3R_" yyyy ddd hh mm
-//   ".TXT" 4     "Rome"                      "00".."23"  "RM041_" yyyy ddd hh mm "00.TXT" 5 "La_S"
-//   "00".."23"  "SP044_" yyyy ddd hh mm "00.TXT" 6     "Mali"                      "00".."23"
-//   "ML10L_" yyyy ddd hh mm "00.TXT"
+//   kind  keys                    hours       name                            for 15:30 of day 342
+//   1     "Gibi" "Mosc" " (la"    "A".."X"    yy ddd h mm ".TXT"              26342P30.TXT
+//   2     "Tucu"                  "00".."23"  "TUJ2O_" yyyy ddd hh mm ".TXT"  TUJ2O_20263421530.TXT
+//   3     "Bahi"                  "00".."23"  "BBJ3R_" yyyy ddd hh mm ".TXT"  BBJ3R_20263421530.TXT
+//   4     "Rome"                  "00".."23"  "RM041_" yyyy ddd hh mm "00.TXT"
+//   5     "La_S"                  "00".."23"  "SP044_" yyyy ddd hh mm "00.TXT"
+//   6     "Mali"                  "00".."23"  "ML10L_" yyyy ddd hh mm "00.TXT"
+//
+// (kind 4 at 15:30 of day 342: RM041_2026342153000.TXT)
 //
 // Keys are compared exactly, case and the leading blank of " (la" included. Kind 0 means no
 // station was recognised, and then no measurement is drawn.
 #pragma once
 
+#include <bitset>
 #include <string>
 #include <string_view>
 
@@ -48,6 +51,14 @@ struct DayFileNames {
 // of `file_previsioni`.
 DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
                             const std::string& doy_code);
+
+// The minutes of the day that have a file in the listing of `folder`: bit hour * 60 +
+// minute_slot - 1 is set when the listing showed a file of the day named, letters compared
+// without regard to case, as `names` names the file of `hour` (0 to 23) and `minute_slot` (1 to
+// 60) with the hour and minute texts of `state`. A day's few files are matched to their minutes
+// once, instead of its 1,440 names being made and looked up one by one.
+std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFileNames& names,
+                                    const PlotState& state);
 
 // observation_dir followed by the name of the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) of the day, using the hour and minute texts of `state`.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <array>
 #include <sstream>
 
 #include "driver/day_table.h"
@@ -54,6 +55,22 @@ TEST(StationKind, KeysAreTheExactFirstFourCharacters) {
   EXPECT_EQ(station_kind_of_line("Mali"), 6);
   EXPECT_EQ(station_kind_of_line("Rom"), 0);
   EXPECT_EQ(station_kind_of_line(""), 0);
+}
+
+TEST(ListedMinutes, AreTheMinutesWhoseNameTheListingShowsInAnyCase) {
+  testing::TempFolder work;
+  for (const char* name : {"26342A00.TXT", "26342x45.txt", "26342Y10.TXT", "26342A0.TXT",
+                           "26342B05.TXT.bak", "26343C05.TXT", "26342C5X.TXT"}) {
+    work.write(std::string("obs/") + name, "");
+  }
+  PlotState state = state_for_8_december_2026();
+  fill_hour_codes(1, state);
+  const DayFileNames names = day_file_names(1, "122026", "342");
+  const ObservationFolder folder = ObservationFolder::list(work / "obs/", std::array{names.stem});
+  const auto minutes = listed_minutes(folder, names, state);
+  EXPECT_EQ(minutes.count(), 2u);
+  EXPECT_TRUE(minutes.test(0 * 60 + 60 - 1));   // A00: hour 0, slot 60
+  EXPECT_TRUE(minutes.test(23 * 60 + 45 - 1));  // x45: hour 23, minute 45
 }
 
 class IdentifyStation : public ::testing::Test {
