@@ -4,6 +4,7 @@
 
 #include "observations/observation_folder.h"
 #include "observations/station.h"
+#include "util/batched_close.h"
 #include "util/number_text.h"
 #include "util/text_fields.h"
 
@@ -63,6 +64,7 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   // Only the minutes whose file the listing showed are tried: the open of any other would fail.
   const auto minutes = listed_minutes(folder, names, state);
   std::string name;
+  BatchedClose read_files;
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
       if (!minutes.test(hour * 60 + minute_slot - 1)) continue;
@@ -70,6 +72,7 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
       int open_error = 0;
       if (auto file = folder.open_day_file(name, &open_error)) {
         plot_observation_file(day, *file, hour, minute_slot);
+        read_files.add(file->release());
       }
     }
   }

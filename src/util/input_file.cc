@@ -55,6 +55,12 @@ InputFile::~InputFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+int InputFile::release() {
+  begin_ = end_ = 0;
+  at_end_ = true;
+  return std::exchange(fd_, -1);
+}
+
 bool InputFile::fill_buffer() {
   if (at_end_) return false;
   for (;;) {

@@ -44,6 +44,9 @@ class InputFile {
   static constexpr std::size_t max_whole_file_bytes = 64 << 20;
   bool read_all(std::vector<unsigned char>& bytes);
 
+  // Gives up the open descriptor, which the caller then closes; the file reads nothing more.
+  int release();
+
  private:
   static constexpr std::size_t buffer_size = 4096;
 
