@@ -67,18 +67,20 @@ GdImage to_palette_picture(gdImagePtr picture) {
   return palette_picture;
 }
 
-// A libgd palette picture of the same palette and pixels.
-GdImage palette_picture_of(const IndexedPicture& indexed) {
-  GdImage picture(gdImageCreate(indexed.width, indexed.height));
-  if (!picture) throw std::bad_alloc();
-  for (const Rgb& colour : indexed.palette) {
-    gdImageColorAllocate(picture.get(), colour.red, colour.green, colour.blue);
-  }
-  for (int row = 0; row < indexed.height; ++row) {
-    std::memcpy(picture->pixels[row],
-                &indexed.indexes[static_cast<std::size_t>(row) * indexed.width],
-                static_cast<std::size_t>(indexed.width));
-  }
+// The picture in `bytes` as a libgd palette picture when they are a BMP of 8 bits a pixel that
+// bmp_file reads; nothing else.
+GdImage decode_indexed(std::span<const unsigned char> bytes) {
+  GdImage picture;
+  const bool decoded =
+      decode_indexed_bmp(bytes, [&](int width, int height, std::span<const Rgb> palette) {
+        picture.reset(gdImageCreate(width, height));
+        if (!picture) throw std::bad_alloc();
+        for (const Rgb& colour : palette) {
+          gdImageColorAllocate(picture.get(), colour.red, colour.green, colour.blue);
+        }
+        return std::span<std::uint8_t* const>(picture->pixels, static_cast<std::size_t>(height));
+      });
+  if (!decoded) picture.reset();
   return picture;
 }
 
@@ -87,10 +89,8 @@ GdImage palette_picture_of(const IndexedPicture& indexed) {
 std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   std::vector<unsigned char> bytes;
   if (auto error = read_whole_file(path, bytes)) return error;
-  GdImage picture;
-  if (const auto indexed = decode_indexed_bmp(bytes)) {
-    picture = palette_picture_of(*indexed);
-  } else {
+  GdImage picture = decode_indexed(bytes);
+  if (!picture) {
     GdMemoryReader reader(bytes);
     picture.reset(gdImageCreateFromBmpCtx(reader.context()));
   }

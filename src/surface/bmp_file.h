@@ -1,11 +1,15 @@
 // Each figure passes from the drawing surface to the image converter as a BMP file in the
-// forecast folder. That snapshot is always of one form, an uncompressed BMP of 8 bits a pixel
-// with its palette, and both ends handle it here directly: through libgd, which reads and writes
-// BMP one byte and one pixel at a time, the snapshots took about half of a whole run. The image
-// converter still hands any BMP of another form to libgd.
+// forecast folder. That snapshot is always of one form, a BMP of 8 bits a pixel with its
+// palette, run-length encoded (RLE8), and both ends handle it here directly: through libgd,
+// which reads and writes BMP one byte and one pixel at a time, the snapshots took about half of
+// a whole run. A figure is mostly long runs of one colour, so RLE8 makes its snapshot about a
+// tenth of the size of an uncompressed one, which is that much less to write and read back. The
+// uncompressed form of 8 bits a pixel is read as well; the image converter hands any BMP of
+// another form to libgd.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -14,7 +18,15 @@
 
 namespace norvane {
 
-// A picture of palette indexes, rows from the top.
+// A picture of palette indexes, as its rows from the top, each `width` indexes long.
+struct IndexedRows {
+  int width = 0;
+  int height = 0;
+  std::span<const Rgb> palette;               // 1 to 256 colours
+  std::span<const std::uint8_t* const> rows;  // `height` rows
+};
+
+// A picture of palette indexes that holds its pixels.
 struct IndexedPicture {
   int width = 0;
   int height = 0;
@@ -27,11 +39,23 @@ struct IndexedPicture {
   }
 };
 
-// The picture as an uncompressed BMP file of 8 bits a pixel.
-std::vector<unsigned char> encode_bmp(const IndexedPicture& picture);
+enum class BmpCompression { none, rle8 };
 
-// The picture in `bytes` when they are a well-formed uncompressed BMP of 8 bits a pixel whose
-// pixels all lie within its palette; nothing for any other file.
+// The picture as a BMP file of 8 bits a pixel.
+std::vector<unsigned char> encode_bmp(const IndexedRows& picture, BmpCompression compression);
+std::vector<unsigned char> encode_bmp(const IndexedPicture& picture, BmpCompression compression);
+
+// Where a decoded picture goes: given its size and palette, the `height` rows (from the top) to
+// fill, each `width` bytes long and all 0 to begin with, or no rows to refuse the picture.
+using RowsFor = std::function<std::span<std::uint8_t* const>(int width, int height,
+                                                             std::span<const Rgb> palette)>;
+
+// Decodes `bytes` into the rows `rows_for` gives when they are a well-formed BMP of 8 bits a
+// pixel, uncompressed or RLE8, whose pixels all lie within the picture and its palette. Returns
+// false for any other file; rows given may then be partly written.
+bool decode_indexed_bmp(std::span<const unsigned char> bytes, const RowsFor& rows_for);
+
+// The picture in `bytes`, decoded as above; nothing for any other file.
 std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> bytes);
 
 }  // namespace norvane

@@ -208,26 +208,18 @@ void DrawingSurface::clear() {
   text_y_ = 0;
 }
 
-IndexedPicture DrawingSurface::indexed_picture() const {
-  gdImagePtr raster = raster_.get();
-  IndexedPicture picture;
-  picture.width = width_px_;
-  picture.height = height_px_;
-  for (int index = 0; index < gdImageColorsTotal(raster); ++index) {
-    picture.palette.push_back({static_cast<std::uint8_t>(gdImageRed(raster, index)),
-                               static_cast<std::uint8_t>(gdImageGreen(raster, index)),
-                               static_cast<std::uint8_t>(gdImageBlue(raster, index))});
-  }
-  picture.indexes.reserve(static_cast<std::size_t>(width_px_) * height_px_);
-  for (int row = 0; row < height_px_; ++row) {
-    picture.indexes.insert(picture.indexes.end(), raster->pixels[row],
-                           raster->pixels[row] + width_px_);
-  }
-  return picture;
-}
-
 std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
-  return write_file_atomically(path, encode_bmp(indexed_picture()));
+  gdImagePtr raster = raster_.get();
+  std::vector<Rgb> palette;
+  for (int index = 0; index < gdImageColorsTotal(raster); ++index) {
+    palette.push_back({static_cast<std::uint8_t>(gdImageRed(raster, index)),
+                       static_cast<std::uint8_t>(gdImageGreen(raster, index)),
+                       static_cast<std::uint8_t>(gdImageBlue(raster, index))});
+  }
+  const IndexedRows rows{
+      width_px_, height_px_, palette,
+      std::span<const std::uint8_t* const>(raster->pixels, static_cast<std::size_t>(height_px_))};
+  return write_file_atomically(path, encode_bmp(rows, BmpCompression::rle8));
 }
 
 Rgb DrawingSurface::pixel(int column, int row) const {

@@ -73,10 +73,8 @@ class DrawingSurface {
   // scale and the fill settings stay.
   void clear();
 
-  // The raster with its palette.
-  IndexedPicture indexed_picture() const;
-  // Writes the raster to `path` as an uncompressed BMP file of 8 bits a pixel, replacing any
-  // file of that name.
+  // Writes the raster to `path` as an RLE8 BMP file of 8 bits a pixel, replacing any file of
+  // that name.
   std::optional<FileError> save_bmp(const std::string& path) const;
 
   // Raster position of a user point before conversion to whole pixels (column from the left,
