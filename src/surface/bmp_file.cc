@@ -1,6 +1,7 @@
 #include "surface/bmp_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 
@@ -37,12 +38,32 @@ std::int32_t get_i32(std::span<const unsigned char> bytes, std::size_t at) {
   return static_cast<std::int32_t>(get_u32(bytes, at));
 }
 
+// How many indexes from `column` on equal the one there, at most `limit`; eight are compared at
+// a time, since the runs of a figure are long.
+int run_length(const std::uint8_t* row, int column, int limit) {
+  const std::uint8_t* first = row + column;
+  const std::uint64_t repeated = 0x0101010101010101ull * first[0];
+  int run = 1;
+  while (run + 8 <= limit) {
+    std::uint64_t eight;
+    std::memcpy(&eight, first + run, sizeof eight);
+    if (const std::uint64_t differing = eight ^ repeated; differing != 0) {
+      const int equal_bits = std::endian::native == std::endian::little
+                                 ? std::countr_zero(differing)
+                                 : std::countl_zero(differing);
+      return run + equal_bits / 8;
+    }
+    run += 8;
+  }
+  while (run < limit && first[run] == first[0]) ++run;
+  return run;
+}
+
 // A row as RLE8 runs of one index each, at most 255 long.
 void put_rle8_row(std::vector<unsigned char>& out, const std::uint8_t* row, int width) {
   int column = 0;
   while (column < width) {
-    int run = 1;
-    while (column + run < width && run < 255 && row[column + run] == row[column]) ++run;
+    const int run = run_length(row, column, std::min(width - column, 255));
     out.push_back(static_cast<unsigned char>(run));
     out.push_back(row[column]);
     column += run;

@@ -53,9 +53,13 @@ TEST(BmpFile, RoundTripsAnIndexedPictureInBothForms) {
   ASSERT_TRUE(decoded);
   expect_same(*decoded, picture);
 
-  // Runs longer than 255 are split.
-  IndexedPicture wide{600, 1, {colours::background, colours::border}, {}};
-  wide.indexes.assign(600, 1);
+  // Runs of every length from 1 to 20, and runs longer than 255, which are split.
+  IndexedPicture wide{700, 2, {colours::background, colours::border, colours::grid}, {}};
+  for (int length = 1; wide.indexes.size() < 700; ++length) {
+    wide.indexes.resize(std::min<std::size_t>(wide.indexes.size() + length % 21, 700),
+                        static_cast<std::uint8_t>(length % 3));
+  }
+  wide.indexes.resize(1400, 1);
   decoded = decode_indexed_bmp(encode_bmp(wide, BmpCompression::rle8));
   ASSERT_TRUE(decoded);
   expect_same(*decoded, wide);
