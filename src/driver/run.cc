@@ -19,11 +19,11 @@ namespace {
 
 // The figure of the day at state.day_index, from the cleared surface to its exported pictures.
 void draw_and_export_day(PlotState& state, DrawingSurface& surface, ImageConverter& converter,
-                         Diagnostics& diagnostics) {
+                         MeasurementListing& measurements, Diagnostics& diagnostics) {
   const std::string& file_previsioni = state.forecast_names[state.day_index];
   disegno_dello_stage(surface);
   grafico_previsione(state, surface, diagnostics, file_previsioni);
-  grafico_valori_autoscalati(state, surface, diagnostics, file_previsioni);
+  grafico_valori_autoscalati(state, surface, diagnostics, file_previsioni, measurements);
   surface.set_text_position(75, 210);
   surface.print_text("Date: " + state.date_labels[state.day_index]);
   salva_figura(state, surface, converter, diagnostics, file_previsioni);
@@ -36,6 +36,7 @@ ExitStatus run(const RunRequest& request) {
   PlotState state;
   DrawingSurface surface;
   ImageConverter converter;
+  MeasurementListing measurements;
 
   fill_minute_labels(state);
   read_settings(state, request.working_dir, diagnostics);
@@ -45,7 +46,7 @@ ExitStatus run(const RunRequest& request) {
   for (state.day_index = 1; state.day_index <= 6; ++state.day_index) {
     // A day that fails in an unforeseen way costs that day only.
     try {
-      draw_and_export_day(state, surface, converter, diagnostics);
+      draw_and_export_day(state, surface, converter, measurements, diagnostics);
     } catch (const std::exception& error) {
       diagnostics.fail("figure of " + state.date_labels[state.day_index] +
                        " not exported: " + error.what());

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <memory>
 
 #include "util/file_write.h"
@@ -43,16 +44,21 @@ std::string upper_ascii(std::string_view text) {
 ObservationFolder ObservationFolder::list(const std::string& observation_dir,
                                           std::span<const std::string> day_stems) {
   ObservationFolder folder;
-  const std::string listed = folder_of(observation_dir);
-  folder.name_prefix_ = observation_dir.substr(listed.size());
-  folder.directory_.reset(::opendir(listed.c_str()));
+  folder.listed_path_ = folder_of(observation_dir);
+  folder.name_prefix_ = observation_dir.substr(folder.listed_path_.size());
+  folder.directory_.reset(::opendir(folder.listed_path_.c_str()));
   DIR* dir = folder.directory_.get();
   if (dir == nullptr) {
     folder.list_error_ = errno;
     return folder;
   }
-  std::vector<std::string> upper_stems;
-  for (const std::string& stem : day_stems) upper_stems.push_back(upper_ascii(stem));
+  // The folder's state before any entry is read: a change from here on shows in it.
+  timespec now{};
+  folder.reusable_ = ::fstat(::dirfd(dir), &folder.listed_status_) == 0 &&
+                     ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
+                     now.tv_sec - folder.listed_status_.st_mtim.tv_sec >= 2;
+  for (const std::string& stem : day_stems) folder.upper_stems_.push_back(upper_ascii(stem));
+  folder.names_by_stem_.resize(day_stems.size());
 
   for (;;) {
     errno = 0;
@@ -72,23 +78,38 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
         is_regular_file(dir, *entry)) {
       folder.first_file_ = std::string(name);
     }
-    for (const std::string& stem : upper_stems) {
-      if (!begins_with_stem(name, stem)) continue;
+    for (std::size_t stem = 0; stem < folder.upper_stems_.size(); ++stem) {
+      if (!begins_with_stem(name, folder.upper_stems_[stem])) continue;
       auto [listed_file, added] = folder.day_files_.try_emplace(upper_ascii(name));
+      if (added) folder.names_by_stem_[stem].push_back(listed_file->first);
       if (added || listed_file->first == name) {
         listed_file->second = {std::string(name), entry->d_type == DT_REG};
       }
       break;
     }
   }
+  if (folder.list_error_ != 0) folder.reusable_ = false;
   return folder;
 }
 
-std::vector<std::string_view> ObservationFolder::upper_day_file_names() const {
-  std::vector<std::string_view> names;
-  names.reserve(day_files_.size());
-  for (const auto& listed : day_files_) names.push_back(listed.first);
-  return names;
+bool ObservationFolder::unchanged() const {
+  struct stat now {};
+  return reusable_ && ::stat(listed_path_.c_str(), &now) == 0 &&
+         now.st_dev == listed_status_.st_dev && now.st_ino == listed_status_.st_ino &&
+         now.st_mtim.tv_sec == listed_status_.st_mtim.tv_sec &&
+         now.st_mtim.tv_nsec == listed_status_.st_mtim.tv_nsec;
+}
+
+bool ObservationFolder::listed_for(std::string_view day_stem) const {
+  return std::find(upper_stems_.begin(), upper_stems_.end(), upper_ascii(day_stem)) !=
+         upper_stems_.end();
+}
+
+std::vector<std::string_view> ObservationFolder::upper_day_file_names(
+    std::string_view day_stem) const {
+  const auto stem = std::find(upper_stems_.begin(), upper_stems_.end(), upper_ascii(day_stem));
+  if (stem == upper_stems_.end()) return {};
+  return names_by_stem_[static_cast<std::size_t>(stem - upper_stems_.begin())];
 }
 
 std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {

@@ -1,7 +1,9 @@
 // The measurement folder can hold years of files and is looked at again for each day, so that a
 // change of its contents takes effect at the next day. One pass over its listing finds both the
-// file that tells the station and the files that can be files of the day; a day then opens only
-// the files that exist, instead of trying the 1,440 names of its minutes one by one.
+// file that tells the station and the files that can be files of the run's days; a day then
+// opens only the files that exist, instead of trying the 1,440 names of its minutes one by one.
+// While the folder does not change, the next day uses the same listing: a run lists a folder
+// that nobody writes to once, and one that a station writes to again after each change.
 //
 // The listing's own order is arbitrary, so the station is told by the first ordinary file in
 // byte-wise name order. Hidden files (names beginning with "."), folders and anything else that
@@ -9,6 +11,7 @@
 #pragma once
 
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <optional>
@@ -24,20 +27,30 @@ namespace norvane {
 
 class ObservationFolder {
  public:
-  // Lists the folder of `observation_dir`, noting the files whose names begin with one of the
-  // day's stems, letters compared without regard to case. The folder value is a prefix of the
+  // Lists the folder of `observation_dir`, noting the files whose names begin with one of
+  // `day_stems`, letters compared without regard to case. The folder value is a prefix of the
   // file names: when it does not end in "/", its last part begins the names of the files, which
   // are then found in the folder above it.
   static ObservationFolder list(const std::string& observation_dir,
                                 std::span<const std::string> day_stems);
+
+  // Whether the listing still shows the folder as it is: the folder at that path is the one
+  // listed and has not changed since. A folder changed within about two seconds before it was
+  // listed never counts as unchanged, since a change in the same tick of the file system's
+  // clock would not show in its modification time.
+  bool unchanged() const;
 
   // Why the folder could not be listed (an errno value), 0 when it could.
   int list_error() const { return list_error_; }
   // The first ordinary, non-hidden file, as a name to put after observation_dir.
   const std::optional<std::string>& first_file() const { return first_file_; }
 
-  // The names of the day's files the listing showed, in upper case and in no particular order.
-  std::vector<std::string_view> upper_day_file_names() const;
+  // Whether `day_stem` was one of the stems listed for, letters compared without regard to case.
+  bool listed_for(std::string_view day_stem) const;
+
+  // The names the listing showed that begin with `day_stem` (one of the stems listed for), in
+  // upper case and in no particular order.
+  std::vector<std::string_view> upper_day_file_names(std::string_view day_stem) const;
 
   // Opens the file of the day named exactly `name` (to put after observation_dir). Names the
   // listing did not show are not tried: their open would fail.
@@ -60,6 +73,14 @@ class ObservationFolder {
 
   // By name in upper case; of names that differ only in case, the one in upper case is kept.
   std::unordered_map<std::string, ListedFile, NameHash, std::equal_to<>> day_files_;
+  // The stems in upper case, and for each the keys of day_files_ that begin with it.
+  std::vector<std::string> upper_stems_;
+  std::vector<std::vector<std::string_view>> names_by_stem_;
+  // What identifies the listed folder and its state when it was listed; `reusable_` is false
+  // when that state cannot vouch for an unchanged folder.
+  std::string listed_path_;
+  struct stat listed_status_ {};
+  bool reusable_ = false;
   // The listed folder, kept open to open the day's files in, and what begins their names there.
   std::unique_ptr<DIR, int (*)(DIR*)> directory_{nullptr, &::closedir};
   std::string name_prefix_;

@@ -1,5 +1,6 @@
 #include "observations/observation_plot.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "observations/observation_folder.h"
@@ -47,14 +48,32 @@ void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int m
   if (const auto rounded = round_to_int16(*v)) day.obs_prev_value = *rounded;
 }
 
+const ObservationFolder& MeasurementListing::current(const PlotState& state,
+                                                     std::span<const std::string> day_stems) {
+  if (folder_ && folder_->unchanged() &&
+      std::all_of(day_stems.begin(), day_stems.end(),
+                  [&](const std::string& stem) { return folder_->listed_for(stem); })) {
+    return *folder_;
+  }
+  std::vector<std::string> stems(day_stems.begin(), day_stems.end());
+  for (int day = 1; day <= 6; ++day) {
+    for (int kind = 1; kind <= station_kinds; ++kind) {
+      stems.push_back(day_file_names(kind, state.forecast_names[day], state.doy_codes[day]).stem);
+    }
+  }
+  folder_.reset();  // the folder is open while listed: one at a time
+  folder_ = ObservationFolder::list(state.observation_dir, stems);
+  return *folder_;
+}
+
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni) {
+                                const std::string& file_previsioni, MeasurementListing& listing) {
   const std::string& doy_code = state.doy_codes[state.day_index];
   std::vector<std::string> day_stems;
   for (int kind = 1; kind <= station_kinds; ++kind) {
     day_stems.push_back(day_file_names(kind, file_previsioni, doy_code).stem);
   }
-  const ObservationFolder folder = ObservationFolder::list(state.observation_dir, day_stems);
+  const ObservationFolder& folder = listing.current(state, day_stems);
 
   ObservationDay day{state, surface, {}, 0, 0};
   const int station_kind = identify_station(state, folder, diagnostics, day.current_line);

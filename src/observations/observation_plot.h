@@ -14,10 +14,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "driver/plot_state.h"
+#include "observations/observation_folder.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 #include "util/input_file.h"
@@ -46,9 +48,22 @@ struct ObservationDay {
 // its value or its tick.
 void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int minute_slot);
 
+// The listing of the measurement folder, for the files of all six days of the run, kept from one
+// day's figure to the next while the folder does not change.
+class MeasurementListing {
+ public:
+  // A listing of state.observation_dir for `day_stems` (the stems of the day drawn) and the
+  // stems of the run's six days: the one kept when it is for them and the folder is unchanged,
+  // else a new one.
+  const ObservationFolder& current(const PlotState& state, std::span<const std::string> day_stems);
+
+ private:
+  std::optional<ObservationFolder> folder_;
+};
+
 // Recognises the station from the measurement folder and draws the measurements of the day at
 // state.day_index, whose month and year are `file_previsioni`.
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni);
+                                const std::string& file_previsioni, MeasurementListing& listing);
 
 }  // namespace norvane

@@ -87,7 +87,7 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
     minute_texts[slot - 1] = upper_ascii(state.minute_labels[slot]);
 
   std::bitset<24 * 60> minutes;
-  for (const std::string_view name : folder.upper_day_file_names()) {
+  for (const std::string_view name : folder.upper_day_file_names(names.stem)) {
     if (name.size() < stem.size() + suffix.size() || !name.starts_with(stem) ||
         !name.ends_with(suffix)) {
       continue;

@@ -67,7 +67,7 @@ class ObservationPlot : public ::testing::Test {
 
   void draw() {
     grafico_valori_autoscalati(state_, surface_, diagnostics_,
-                               state_.forecast_names[state_.day_index]);
+                               state_.forecast_names[state_.day_index], listing_);
   }
 
   // Red pixels strictly between the heights of two dots at y_low and y_high, clear of both dots,
@@ -82,6 +82,7 @@ class ObservationPlot : public ::testing::Test {
   DrawingSurface surface_;
   std::ostringstream messages_;
   Diagnostics diagnostics_{messages_};
+  MeasurementListing listing_;
 };
 
 TEST_F(ObservationPlot, QuarterHourValuesAreJoinedWithinTheHourOnly) {

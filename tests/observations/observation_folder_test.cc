@@ -1,0 +1,81 @@
+#include "observations/observation_folder.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "driver/day_table.h"
+#include "observations/observation_plot.h"
+#include "support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+using namespace std::chrono;
+
+// Sets the modification time of `path` to `seconds_ago` seconds before now.
+void age(const std::string& path, int seconds_ago) {
+  timespec times[2]{};
+  ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &times[0]), 0);
+  times[0].tv_sec -= seconds_ago;
+  times[1] = times[0];
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(ObservationFolder, IsUnchangedOnlyWhileTheListedFolderStaysAsItWas) {
+  testing::TempFolder work;
+  work.write("obs/RM041_2026342000000.TXT", "");
+  const std::string obs = work / "obs/";
+  const std::array<std::string, 1> stems{"RM041_2026342"};
+
+  // Just changed: its time cannot vouch for it.
+  EXPECT_FALSE(ObservationFolder::list(obs, stems).unchanged());
+
+  age(obs, 60);
+  auto folder = ObservationFolder::list(obs, stems);
+  EXPECT_TRUE(folder.unchanged());
+  EXPECT_TRUE(folder.listed_for("rm041_2026342"));
+  EXPECT_FALSE(folder.listed_for("RM041_2026343"));
+  work.write("obs/RM041_2026342001500.TXT", "");  // a new file
+  EXPECT_FALSE(folder.unchanged());
+
+  // Another folder put in its place, even with the same time.
+  age(obs, 60);
+  folder = ObservationFolder::list(obs, stems);
+  ASSERT_EQ(std::rename(obs.c_str(), (work / "old").c_str()), 0);
+  work.make_folder("obs");
+  age(obs, 60);
+  EXPECT_FALSE(folder.unchanged());
+  EXPECT_FALSE(ObservationFolder::list(work / "missing/", stems).unchanged());
+}
+
+TEST(MeasurementListing, IsKeptFromDayToDayUntilTheFolderChanges) {
+  testing::TempFolder work;
+  PlotState state;
+  build_day_table(state, 2026y / December / 8d);  // day 6 is day 342 of the year
+  state.observation_dir = work / "obs/";
+  work.write("obs/RM041_2026342000000.TXT", "");
+  age(state.observation_dir, 60);
+  const std::array<std::string, 1> day_stems{"RM041_2026342"};
+
+  MeasurementListing listing;
+  const ObservationFolder* first = &listing.current(state, day_stems);
+  EXPECT_EQ(first->upper_day_file_names("RM041_2026342").size(), 1u);
+  // The stems of all six days were listed for at once.
+  EXPECT_TRUE(first->listed_for("RM041_2026337"));
+  EXPECT_EQ(&listing.current(state, day_stems), first);
+  EXPECT_EQ(listing.current(state, day_stems).upper_day_file_names("RM041_2026342").size(), 1u);
+
+  work.write("obs/RM041_2026342001500.TXT", "");
+  EXPECT_EQ(listing.current(state, day_stems).upper_day_file_names("RM041_2026342").size(), 2u);
+  // A stem it was not listed for makes a new listing too.
+  const std::array<std::string, 1> other_stems{"XX"};
+  EXPECT_TRUE(listing.current(state, other_stems).listed_for("XX"));
+}
+
+}  // namespace
+}  // namespace norvane
