@@ -1,7 +1,10 @@
 #include "observations/station.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 #include "util/file_write.h"
 #include "util/input_file.h"
@@ -80,11 +83,30 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
                                     const PlotState& state) {
   const std::string stem = upper_ascii(names.stem);
   const std::string suffix = upper_ascii(names.suffix);
-  std::array<std::string, 24> hour_texts;
-  for (int hour = 0; hour <= 23; ++hour) hour_texts[hour] = upper_ascii(state.hour_codes[hour]);
-  std::array<std::string, 60> minute_texts;
-  for (int slot = 1; slot <= 60; ++slot)
-    minute_texts[slot - 1] = upper_ascii(state.minute_labels[slot]);
+  // The hour and the minute texts in upper case with their numbers, sorted by text.
+  using Text = std::pair<std::string, int>;
+  std::vector<Text> hour_texts;
+  for (int hour = 0; hour <= 23; ++hour) {
+    hour_texts.emplace_back(upper_ascii(state.hour_codes[hour]), hour);
+  }
+  std::vector<Text> minute_texts;
+  for (int slot = 1; slot <= 60; ++slot) {
+    minute_texts.emplace_back(upper_ascii(state.minute_labels[slot]), slot);
+  }
+  std::sort(hour_texts.begin(), hour_texts.end());
+  std::sort(minute_texts.begin(), minute_texts.end());
+  std::vector<std::size_t> hour_lengths;
+  for (const auto& [text, hour] : hour_texts) hour_lengths.push_back(text.size());
+  std::sort(hour_lengths.begin(), hour_lengths.end());
+  hour_lengths.erase(std::unique(hour_lengths.begin(), hour_lengths.end()), hour_lengths.end());
+  // All entries whose text is `text`.
+  struct ByText {
+    bool operator()(const Text& entry, std::string_view text) const { return entry.first < text; }
+    bool operator()(std::string_view text, const Text& entry) const { return text < entry.first; }
+  };
+  const auto with_text = [](const std::vector<Text>& texts, std::string_view text) {
+    return std::equal_range(texts.begin(), texts.end(), text, ByText{});
+  };
 
   std::bitset<24 * 60> minutes;
   for (const std::string_view name : folder.upper_day_file_names(names.stem)) {
@@ -95,12 +117,18 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
     const std::string_view hour_and_minute =
         name.substr(stem.size(), name.size() - stem.size() - suffix.size());
     // Every split into an hour text and a minute text is tried, so that the result does not
-    // depend on the texts having fixed lengths or differing from each other.
-    for (int hour = 0; hour <= 23; ++hour) {
-      if (!hour_and_minute.starts_with(hour_texts[hour])) continue;
-      const std::string_view minute = hour_and_minute.substr(hour_texts[hour].size());
-      for (int slot = 1; slot <= 60; ++slot) {
-        if (minute == minute_texts[slot - 1]) minutes.set(hour * 60 + slot - 1);
+    // depend on the texts having one length or differing from each other.
+    for (const std::size_t hour_length : hour_lengths) {
+      if (hour_length > hour_and_minute.size()) break;
+      const auto [first_hour, end_hour] =
+          with_text(hour_texts, hour_and_minute.substr(0, hour_length));
+      if (first_hour == end_hour) continue;
+      const auto [first_slot, end_slot] =
+          with_text(minute_texts, hour_and_minute.substr(hour_length));
+      for (auto hour = first_hour; hour != end_hour; ++hour) {
+        for (auto slot = first_slot; slot != end_slot; ++slot) {
+          minutes.set(static_cast<std::size_t>(hour->second * 60 + slot->second - 1));
+        }
       }
     }
   }
