@@ -42,7 +42,8 @@ std::string upper_ascii(std::string_view text) {
 }
 
 ObservationFolder ObservationFolder::list(const std::string& observation_dir,
-                                          std::span<const std::string> day_stems) {
+                                          std::span<const std::string> day_stems,
+                                          std::span<const std::string> later_stems) {
   ObservationFolder folder;
   folder.listed_path_ = folder_of(observation_dir);
   folder.name_prefix_ = observation_dir.substr(folder.listed_path_.size());
@@ -58,7 +59,11 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
                      ::clock_gettime(CLOCK_REALTIME, &now) == 0 &&
                      now.tv_sec - folder.listed_status_.st_mtim.tv_sec >= 2;
   for (const std::string& stem : day_stems) folder.upper_stems_.push_back(upper_ascii(stem));
-  folder.names_by_stem_.resize(day_stems.size());
+  // A listing that cannot be kept serves this day only.
+  if (folder.reusable_) {
+    for (const std::string& stem : later_stems) folder.upper_stems_.push_back(upper_ascii(stem));
+  }
+  folder.names_by_stem_.resize(folder.upper_stems_.size());
 
   for (;;) {
     errno = 0;

@@ -28,11 +28,13 @@ namespace norvane {
 class ObservationFolder {
  public:
   // Lists the folder of `observation_dir`, noting the files whose names begin with one of
-  // `day_stems`, letters compared without regard to case. The folder value is a prefix of the
-  // file names: when it does not end in "/", its last part begins the names of the files, which
-  // are then found in the folder above it.
+  // `day_stems`, letters compared without regard to case, and also with one of `later_stems`
+  // when the listing can be kept for later days (see unchanged). The folder value is a prefix of
+  // the file names: when it does not end in "/", its last part begins the names of the files,
+  // which are then found in the folder above it.
   static ObservationFolder list(const std::string& observation_dir,
-                                std::span<const std::string> day_stems);
+                                std::span<const std::string> day_stems,
+                                std::span<const std::string> later_stems = {});
 
   // Whether the listing still shows the folder as it is: the folder at that path is the one
   // listed and has not changed since. A folder changed within about two seconds before it was

@@ -55,14 +55,15 @@ const ObservationFolder& MeasurementListing::current(const PlotState& state,
                   [&](const std::string& stem) { return folder_->listed_for(stem); })) {
     return *folder_;
   }
-  std::vector<std::string> stems(day_stems.begin(), day_stems.end());
-  for (int day = 1; day <= 6; ++day) {
+  std::vector<std::string> later_stems;
+  for (int day = state.day_index + 1; day <= 6; ++day) {
     for (int kind = 1; kind <= station_kinds; ++kind) {
-      stems.push_back(day_file_names(kind, state.forecast_names[day], state.doy_codes[day]).stem);
+      later_stems.push_back(
+          day_file_names(kind, state.forecast_names[day], state.doy_codes[day]).stem);
     }
   }
   folder_.reset();  // the folder is open while listed: one at a time
-  folder_ = ObservationFolder::list(state.observation_dir, stems);
+  folder_ = ObservationFolder::list(state.observation_dir, day_stems, later_stems);
   return *folder_;
 }
 

@@ -48,13 +48,13 @@ struct ObservationDay {
 // its value or its tick.
 void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int minute_slot);
 
-// The listing of the measurement folder, for the files of all six days of the run, kept from one
-// day's figure to the next while the folder does not change.
+// The listing of the measurement folder, for the files of the day drawn and the days after it,
+// kept from one day's figure to the next while the folder does not change.
 class MeasurementListing {
  public:
-  // A listing of state.observation_dir for `day_stems` (the stems of the day drawn) and the
-  // stems of the run's six days: the one kept when it is for them and the folder is unchanged,
-  // else a new one.
+  // A listing of state.observation_dir for `day_stems` (the stems of the day drawn): the one
+  // kept when it is for them and the folder is unchanged, else a new one, which is also for the
+  // days after state.day_index when it can be kept for them.
   const ObservationFolder& current(const PlotState& state, std::span<const std::string> day_stems);
 
  private:

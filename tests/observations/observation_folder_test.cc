@@ -58,15 +58,20 @@ TEST(MeasurementListing, IsKeptFromDayToDayUntilTheFolderChanges) {
   PlotState state;
   build_day_table(state, 2026y / December / 8d);  // day 6 is day 342 of the year
   state.observation_dir = work / "obs/";
+  state.day_index = 1;
   work.write("obs/RM041_2026342000000.TXT", "");
-  age(state.observation_dir, 60);
   const std::array<std::string, 1> day_stems{"RM041_2026342"};
 
+  // A folder changed just now is listed for the day drawn only.
   MeasurementListing listing;
+  EXPECT_FALSE(listing.current(state, day_stems).listed_for("RM041_2026338"));
+
+  age(state.observation_dir, 60);
   const ObservationFolder* first = &listing.current(state, day_stems);
   EXPECT_EQ(first->upper_day_file_names("RM041_2026342").size(), 1u);
-  // The stems of all six days were listed for at once.
-  EXPECT_TRUE(first->listed_for("RM041_2026337"));
+  // Else the days after the day drawn are listed for at once.
+  EXPECT_TRUE(first->listed_for("RM041_2026338"));
+  EXPECT_FALSE(first->listed_for("RM041_2026337"));
   EXPECT_EQ(&listing.current(state, day_stems), first);
   EXPECT_EQ(listing.current(state, day_stems).upper_day_file_names("RM041_2026342").size(), 1u);
 
