@@ -7,11 +7,12 @@
 #include <chrono>
 #include <ctime>
 #include <exception>
-#include <iostream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "driver/run.h"
+#include "util/diagnostics.h"
 
 namespace {
 
@@ -22,6 +23,16 @@ std::string current_directory() {
     buffer.resize(buffer.size() * 2);
   }
   return buffer.c_str();
+}
+
+// Writes `line` to standard error, whole unless it fails.
+void write_to_standard_error(std::string_view line) {
+  while (!line.empty()) {
+    const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    line.remove_prefix(static_cast<std::size_t>(written));
+  }
 }
 
 std::chrono::year_month_day today_local() {
@@ -43,9 +54,10 @@ int main() {
   ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
   try {
-    return static_cast<int>(norvane::run({current_directory(), today_local(), std::cerr}));
+    return static_cast<int>(
+        norvane::run({current_directory(), today_local(), write_to_standard_error}));
   } catch (const std::exception& error) {
-    std::cerr << "norvane_foF2: " << error.what() << '\n';
+    write_to_standard_error(std::string(norvane::Diagnostics::prefix) + error.what() + "\n");
     return static_cast<int>(norvane::ExitStatus::failure);
   }
 }

@@ -6,10 +6,10 @@
 #pragma once
 
 #include <chrono>
-#include <ostream>
 #include <string>
 
 #include "driver/exit_status.h"
+#include "util/diagnostics.h"
 
 namespace norvane {
 
@@ -20,7 +20,7 @@ struct RunRequest {
   // The local calendar date the six days end with.
   std::chrono::year_month_day today;
   // Where failures and warnings are reported; the program passes standard error.
-  std::ostream& messages;
+  MessageSink messages;
 };
 
 ExitStatus run(const RunRequest& request);

@@ -13,7 +13,10 @@ void Diagnostics::warn(const std::string& message) { print_once(message); }
 
 void Diagnostics::print_once(const std::string& message) {
   if (!printed_.insert(message).second) return;
-  out_ << prefix << message << '\n' << std::flush;
+  std::string line(prefix);
+  line += message;
+  line += '\n';
+  out_(line);
 }
 
 std::string quoted(std::string_view text) {

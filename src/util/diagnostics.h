@@ -6,18 +6,24 @@
 // station) do not, since the pictures were still written.
 #pragma once
 
-#include <ostream>
+#include <functional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace norvane {
+
+// Where messages go, a whole line at a time with its line end: standard error in the program, a
+// string in tests. (Not a stream: the program's start would then pay for setting up the
+// standard streams and their locale, about a fiftieth of a whole run.)
+using MessageSink = std::function<void(std::string_view line)>;
 
 class Diagnostics {
  public:
   static constexpr std::string_view prefix = "norvane_foF2: ";
 
-  explicit Diagnostics(std::ostream& out) : out_(out) {}
+  explicit Diagnostics(MessageSink out) : out_(std::move(out)) {}
 
   // Something went wrong that cost the run a file or a setting.
   void fail(const std::string& message);
@@ -29,7 +35,7 @@ class Diagnostics {
  private:
   void print_once(const std::string& message);
 
-  std::ostream& out_;
+  MessageSink out_;
   std::set<std::string, std::less<>> printed_;
   bool failed_ = false;
 };

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "support/gif_picture.h"
+#include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 #include "util/diagnostics.h"
@@ -22,7 +23,7 @@ struct RunResult {
 
 RunResult run_in(const testing::TempFolder& work, year_month_day today) {
   std::ostringstream messages;
-  const ExitStatus status = run({work.path(), today, messages});
+  const ExitStatus status = run({work.path(), today, testing::into(messages)});
   return {status, messages.str()};
 }
 

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "support/messages.h"
 #include "support/temp_folder.h"
 
 namespace norvane {
@@ -18,7 +19,7 @@ struct SettingsRead {
 SettingsRead read_from(const std::string& current_dir) {
   SettingsRead result;
   std::ostringstream out;
-  Diagnostics diagnostics(out);
+  Diagnostics diagnostics(testing::into(out));
   read_settings(result.state, current_dir, diagnostics);
   result.messages = out.str();
   result.failed = diagnostics.failed();

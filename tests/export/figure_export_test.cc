@@ -6,6 +6,7 @@
 
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
+#include "support/messages.h"
 #include "support/temp_folder.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
@@ -47,7 +48,7 @@ class FigureExport : public ::testing::Test {
   }
 
   void export_figure() {
-    Diagnostics diagnostics(messages_);
+    Diagnostics diagnostics(testing::into(messages_));
     salva_figura(state_, surface_, converter_, diagnostics, state_.forecast_names[6]);
     failed_ = diagnostics.failed();
   }

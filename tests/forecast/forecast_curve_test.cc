@@ -6,6 +6,7 @@
 
 #include "forecast/forecast_file.h"
 #include "support/gif_picture.h"
+#include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 #include "surface/sizing.h"
@@ -54,7 +55,7 @@ class ForecastCurve : public ::testing::Test {
   PlotState state_;
   DrawingSurface surface_;
   std::ostringstream messages_;
-  Diagnostics diagnostics_{messages_};
+  Diagnostics diagnostics_{testing::into(messages_)};
 };
 
 TEST_F(ForecastCurve, DrawsADotPerHourJoinedByLines) {

@@ -7,6 +7,7 @@
 
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
+#include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 #include "surface/sizing.h"
@@ -81,7 +82,7 @@ class ObservationPlot : public ::testing::Test {
   PlotState state_;
   DrawingSurface surface_;
   std::ostringstream messages_;
-  Diagnostics diagnostics_{messages_};
+  Diagnostics diagnostics_{testing::into(messages_)};
   MeasurementListing listing_;
 };
 

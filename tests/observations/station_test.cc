@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "driver/day_table.h"
+#include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 
@@ -87,7 +88,7 @@ class IdentifyStation : public ::testing::Test {
   PlotState state_;
   std::string current_line_;
   std::ostringstream messages_;
-  Diagnostics diagnostics_{messages_};
+  Diagnostics diagnostics_{testing::into(messages_)};
 };
 
 TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrder) {

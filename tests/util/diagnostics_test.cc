@@ -4,12 +4,14 @@
 
 #include <sstream>
 
+#include "support/messages.h"
+
 namespace norvane {
 namespace {
 
 TEST(Diagnostics, PrintsEachMessageOnceAndOnlyFailuresFailTheRun) {
   std::ostringstream out;
-  Diagnostics diagnostics(out);
+  Diagnostics diagnostics(testing::into(out));
   diagnostics.warn("forecast missing");
   diagnostics.warn("forecast missing");
   EXPECT_FALSE(diagnostics.failed());
