@@ -1,7 +1,9 @@
 // The built program, run as the scheduler runs it, in a temporary working folder.
 #include "support/program.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
@@ -112,6 +114,56 @@ TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
   for (const std::string& name : work.list("fc")) {
     EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots")) << name;
   }
+}
+
+// Sets the modification time of `path` to `seconds_ago` seconds before now.
+void age(const std::string& path, int seconds_ago) {
+  timespec times[2]{};
+  ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &times[0]), 0);
+  times[0].tv_sec -= seconds_ago;
+  times[1] = times[0];
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
+  testing::TempFolder work;
+  PlotState expected_days;
+  build_day_table(expected_days, local_today());
+  prepare_work(work, expected_days);
+  const auto first = run_today(work).first;
+  ASSERT_EQ(first.exit_status, 0);
+
+  struct stat before[7]{};
+  for (int slot = 1; slot <= 6; ++slot) {
+    const std::string picture = work / ("www/plotfoF2" + std::to_string(slot) + ".gif");
+    age(picture, 600);
+    ASSERT_EQ(::stat(picture.c_str(), &before[slot]), 0);
+  }
+  // A new measurement of today at 10:45 (x = 107); the folder listed long after it came, so
+  // that one listing serves all six days.
+  char name[64];
+  std::snprintf(name, sizeof name, "obs/RM041_%s%s104500.TXT",
+                expected_days.forecast_names[6].substr(2).c_str(),
+                expected_days.doy_codes[6].c_str());
+  work.write(name, testing::measurement_file("Rome", testing::value_field(15.0)));
+  age(work / "obs", 60);
+  const auto second = run_today(work).first;
+  EXPECT_EQ(second.exit_status, 0);
+  EXPECT_EQ(second.standard_error, "");
+
+  for (int slot = 1; slot <= 6; ++slot) {
+    const std::string picture = work / ("www/plotfoF2" + std::to_string(slot) + ".gif");
+    struct stat after {};
+    ASSERT_EQ(::stat(picture.c_str(), &after), 0);
+    EXPECT_GT(after.st_mtim.tv_sec, before[slot].st_mtim.tv_sec) << "slot " << slot;
+    if (slot < 6) {
+      EXPECT_EQ(after.st_ino, before[slot].st_ino) << "slot " << slot << " was rewritten";
+    } else {
+      EXPECT_NE(after.st_ino, before[slot].st_ino) << "today's picture was not rewritten";
+      EXPECT_EQ(figure_pixel(testing::Picture::load(picture), 107, 150), colours::measured);
+    }
+  }
+  EXPECT_EQ(work.list("www").size(), 6u);
 }
 
 TEST(Program, ReportsWhatWentWrongAndFails) {
