@@ -105,16 +105,20 @@ bool ObservationFolder::unchanged() const {
          now.st_mtim.tv_nsec == listed_status_.st_mtim.tv_nsec;
 }
 
+std::optional<std::size_t> ObservationFolder::stem_index(std::string_view day_stem) const {
+  const auto stem = std::find(upper_stems_.begin(), upper_stems_.end(), upper_ascii(day_stem));
+  if (stem == upper_stems_.end()) return std::nullopt;
+  return static_cast<std::size_t>(stem - upper_stems_.begin());
+}
+
 bool ObservationFolder::listed_for(std::string_view day_stem) const {
-  return std::find(upper_stems_.begin(), upper_stems_.end(), upper_ascii(day_stem)) !=
-         upper_stems_.end();
+  return stem_index(day_stem).has_value();
 }
 
 std::vector<std::string_view> ObservationFolder::upper_day_file_names(
     std::string_view day_stem) const {
-  const auto stem = std::find(upper_stems_.begin(), upper_stems_.end(), upper_ascii(day_stem));
-  if (stem == upper_stems_.end()) return {};
-  return names_by_stem_[static_cast<std::size_t>(stem - upper_stems_.begin())];
+  const auto stem = stem_index(day_stem);
+  return stem ? names_by_stem_[*stem] : std::vector<std::string_view>{};
 }
 
 std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {

@@ -64,6 +64,9 @@ class ObservationFolder {
     bool regular = false;  // the listing showed a regular file
   };
 
+  // Where `day_stem` is in upper_stems_, letters compared without regard to case.
+  std::optional<std::size_t> stem_index(std::string_view day_stem) const;
+
   int list_error_ = 0;
   std::optional<std::string> first_file_;
   struct NameHash {

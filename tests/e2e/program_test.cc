@@ -1,7 +1,6 @@
 // The built program, run as the scheduler runs it, in a temporary working folder.
 #include "support/program.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -116,15 +115,6 @@ TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
   }
 }
 
-// Sets the modification time of `path` to `seconds_ago` seconds before now.
-void age(const std::string& path, int seconds_ago) {
-  timespec times[2]{};
-  ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &times[0]), 0);
-  times[0].tv_sec -= seconds_ago;
-  times[1] = times[0];
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
   testing::TempFolder work;
   PlotState expected_days;
@@ -136,7 +126,7 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
   struct stat before[7]{};
   for (int slot = 1; slot <= 6; ++slot) {
     const std::string picture = work / ("www/plotfoF2" + std::to_string(slot) + ".gif");
-    age(picture, 600);
+    testing::set_modified_ago(picture, 600);
     ASSERT_EQ(::stat(picture.c_str(), &before[slot]), 0);
   }
   // A new measurement of today at 10:45 (x = 107); the folder listed long after it came, so
@@ -146,7 +136,7 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
                 expected_days.forecast_names[6].substr(2).c_str(),
                 expected_days.doy_codes[6].c_str());
   work.write(name, testing::measurement_file("Rome", testing::value_field(15.0)));
-  age(work / "obs", 60);
+  testing::set_modified_ago(work / "obs", 60);
   const auto second = run_today(work).first;
   EXPECT_EQ(second.exit_status, 0);
   EXPECT_EQ(second.standard_error, "");

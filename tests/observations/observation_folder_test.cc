@@ -1,8 +1,6 @@
 #include "observations/observation_folder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <cstdio>
@@ -17,15 +15,6 @@ namespace {
 
 using namespace std::chrono;
 
-// Sets the modification time of `path` to `seconds_ago` seconds before now.
-void age(const std::string& path, int seconds_ago) {
-  timespec times[2]{};
-  ASSERT_EQ(::clock_gettime(CLOCK_REALTIME, &times[0]), 0);
-  times[0].tv_sec -= seconds_ago;
-  times[1] = times[0];
-  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 TEST(ObservationFolder, IsUnchangedOnlyWhileTheListedFolderStaysAsItWas) {
   testing::TempFolder work;
   work.write("obs/RM041_2026342000000.TXT", "");
@@ -35,7 +24,7 @@ TEST(ObservationFolder, IsUnchangedOnlyWhileTheListedFolderStaysAsItWas) {
   // Just changed: its time cannot vouch for it.
   EXPECT_FALSE(ObservationFolder::list(obs, stems).unchanged());
 
-  age(obs, 60);
+  testing::set_modified_ago(obs, 60);
   auto folder = ObservationFolder::list(obs, stems);
   EXPECT_TRUE(folder.unchanged());
   EXPECT_TRUE(folder.listed_for("rm041_2026342"));
@@ -44,11 +33,11 @@ TEST(ObservationFolder, IsUnchangedOnlyWhileTheListedFolderStaysAsItWas) {
   EXPECT_FALSE(folder.unchanged());
 
   // Another folder put in its place, even with the same time.
-  age(obs, 60);
+  testing::set_modified_ago(obs, 60);
   folder = ObservationFolder::list(obs, stems);
   ASSERT_EQ(std::rename(obs.c_str(), (work / "old").c_str()), 0);
   work.make_folder("obs");
-  age(obs, 60);
+  testing::set_modified_ago(obs, 60);
   EXPECT_FALSE(folder.unchanged());
   EXPECT_FALSE(ObservationFolder::list(work / "missing/", stems).unchanged());
 }
@@ -66,7 +55,7 @@ TEST(MeasurementListing, IsKeptFromDayToDayUntilTheFolderChanges) {
   MeasurementListing listing;
   EXPECT_FALSE(listing.current(state, day_stems).listed_for("RM041_2026338"));
 
-  age(state.observation_dir, 60);
+  testing::set_modified_ago(state.observation_dir, 60);
   const ObservationFolder* first = &listing.current(state, day_stems);
   EXPECT_EQ(first->upper_day_file_names("RM041_2026342").size(), 1u);
   // Else the days after the day drawn are listed for at once.

@@ -1,7 +1,11 @@
 #include "support/temp_folder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -59,6 +63,16 @@ std::vector<std::string> TempFolder::list(const std::string& relative) const {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void set_modified_ago(const std::string& path, int seconds_ago) {
+  timespec times[2]{};
+  if (::clock_gettime(CLOCK_REALTIME, &times[0]) != 0) throw std::runtime_error("clock_gettime");
+  times[0].tv_sec -= seconds_ago;
+  times[1] = times[0];
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
+    throw std::runtime_error("cannot set the time of " + path);
+  }
 }
 
 }  // namespace norvane::testing

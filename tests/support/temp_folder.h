@@ -31,4 +31,8 @@ class TempFolder {
   std::string path_;
 };
 
+// Sets the modification time of the file or folder at `path` to `seconds_ago` seconds before
+// now, as if it had last changed then.
+void set_modified_ago(const std::string& path, int seconds_ago);
+
 }  // namespace norvane::testing
