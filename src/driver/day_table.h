@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 
 namespace norvane {
 

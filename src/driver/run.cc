@@ -3,12 +3,12 @@
 #include <exception>
 
 #include "driver/day_table.h"
-#include "driver/plot_state.h"
 #include "driver/settings.h"
 #include "export/figure_export.h"
 #include "export/image_converter.h"
 #include "forecast/forecast_curve.h"
 #include "observations/observation_plot.h"
+#include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"

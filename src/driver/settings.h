@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "util/diagnostics.h"
 
 namespace norvane {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/plot_state.h"
 #include "export/image_converter.h"
+#include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 

@@ -18,8 +18,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/plot_state.h"
 #include "observations/observation_folder.h"
+#include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 #include "util/input_file.h"

@@ -21,8 +21,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/plot_state.h"
 #include "observations/observation_folder.h"
+#include "state/plot_state.h"
 #include "util/diagnostics.h"
 
 namespace norvane {

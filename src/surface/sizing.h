@@ -3,7 +3,7 @@
 // user coordinate system in which the plot area is 0..240 (24 hours) by 0..190 (19 MHz).
 #pragma once
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 
 namespace norvane {

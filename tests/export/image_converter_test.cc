@@ -3,7 +3,7 @@
 #include <gd.h>
 #include <gtest/gtest.h>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "support/gif_picture.h"
 #include "support/temp_folder.h"
 #include "surface/plot_frame.h"

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "support/gif_picture.h"
 #include "support/temp_folder.h"
 #include "surface/sizing.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/plot_state.h"
+#include "state/plot_state.h"
 #include "support/gif_picture.h"
 #include "surface/sizing.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/bounded_array.h"
+#include "state/bounded_array.h"
 
 namespace norvane {
 
