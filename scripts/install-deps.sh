@@ -1,9 +1,29 @@
 #!/bin/sh
-# Installs, with apt-get, whatever the build and the tests need that this Debian machine lacks.
+# Installs, with apt-get, whatever this Debian machine lacks for building the program and its
+# tests, and for the optional checks named as arguments:
+#
+#   scripts/install-deps.sh            the build and the tests
+#   scripts/install-deps.sh fuzz       ... and what the fuzz targets need
+#   scripts/install-deps.sh package    ... and what building, installing and checking the .deb needs
+#   scripts/install-deps.sh browser    ... and what the web page's browser test needs
+#   scripts/install-deps.sh format     ... and clang-format, which checks the sources' layout
+#
 # Installing needs root; a machine that already has everything needs nothing.
 set -eu
 
 packages="g++ make cmake libgd-dev libgtest-dev"
+for group in "$@"; do
+  case "$group" in
+    fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
+    package) packages="$packages dpkg-dev file binutils adduser man-db systemd" ;;
+    browser) packages="$packages python3 chromium chromium-driver" ;;
+    format) packages="$packages clang-format" ;;
+    *)
+      echo "install-deps: unknown group \"$group\" (fuzz, package, browser or format)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=""
 for package in $packages; do
