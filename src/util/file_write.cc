@@ -24,17 +24,18 @@ FileError file_error(const std::string& path, int error_number) {
   return {FileError::Scope::file, path, error_text(error_number)};
 }
 
-// Creates a new, hidden temporary file beside `path`; returns its descriptor or -1 with errno.
+// Creates the hidden temporary file of `path`'s folder; returns its descriptor or -1 with errno.
+// Each folder has one temporary name, so that a run killed while writing leaves at most one
+// file behind, which the next write in that folder takes over. Runs never overlap (they hold
+// the run lock), so a file of that name is always such a leftover: it is removed, never
+// followed or written through, since a link or a second name of another file could stand there.
 int create_temporary_beside(const std::string& path, std::string& temporary) {
-  const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
-  const std::string name = path.substr(folder.size());
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary =
-        folder + "." + name + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+  temporary = temporary_path_for(path);
+  for (int attempt = 0; attempt < 3; ++attempt) {
     // Mode 0666 lets the umask decide, as for any file the program creates.
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
+    if (::unlink(temporary.c_str()) != 0 && errno != ENOENT) return -1;
   }
   errno = EEXIST;
   return -1;
@@ -92,6 +93,11 @@ std::string folder_of(const std::string& path) {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+std::string temporary_path_for(const std::string& path) {
+  const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
+  return folder + std::string(temporary_file_name);
+}
+
 std::optional<FileError> write_file_atomically(const std::string& path,
                                                std::span<const unsigned char> bytes) {
   std::string temporary;
@@ -125,7 +131,7 @@ std::optional<FileError> update_file_atomically(const std::string& path,
 }
 
 std::optional<FileError> remove_file(const std::string& path) {
-  if (::unlink(path.c_str()) != 0) return file_error(path, errno);
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return file_error(path, errno);
   return std::nullopt;
 }
 

@@ -3,14 +3,18 @@
 // to a new temporary file in the same folder, which is then renamed over the final name. A
 // reader sees the old file or the new one, never a part of one, and a failed write leaves the
 // old file as it was and no temporary file behind. Every write, the close and the rename are
-// checked.
+// checked. The temporary file of a folder always has the same name, so that a run killed in the
+// middle of a write leaves at most that one file, which the next write there takes over.
 #pragma once
 
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace norvane {
+
+inline constexpr std::string_view temporary_file_name = ".norvane_foF2.tmp";
 
 // What went wrong with a file, for the operator's message.
 struct FileError {
@@ -28,6 +32,9 @@ std::string error_text(int error_number);
 // The folder part of `path`, up to and including its last "/"; "./" when it has none.
 std::string folder_of(const std::string& path);
 
+// The temporary file through which `path` is written: the one of its folder.
+std::string temporary_path_for(const std::string& path);
+
 // Writes `bytes` as the complete new content of `path`.
 std::optional<FileError> write_file_atomically(const std::string& path,
                                                std::span<const unsigned char> bytes);
@@ -40,7 +47,7 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 std::optional<FileError> update_file_atomically(const std::string& path,
                                                 std::span<const unsigned char> bytes);
 
-// Deletes the file at `path`.
+// Deletes the file at `path`; one that is gone already is no failure.
 std::optional<FileError> remove_file(const std::string& path);
 
 }  // namespace norvane

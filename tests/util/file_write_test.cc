@@ -99,14 +99,16 @@ TEST(UpdateFileAtomically, KeepsAFileThatHoldsTheBytesAndReplacesAnyOther) {
   EXPECT_EQ(error->scope, FileError::Scope::folder);
 }
 
-TEST(RemoveFile, ReportsWhyAFileCouldNotBeRemoved) {
+TEST(RemoveFile, ReportsWhyAFileCouldNotBeRemovedButNotThatItIsGone) {
   testing::TempFolder folder;
   folder.write("a.bmp", "x");
   EXPECT_EQ(remove_file(folder / "a.bmp"), std::nullopt);
   EXPECT_FALSE(folder.exists("a.bmp"));
-  const auto error = remove_file(folder / "a.bmp");
+  EXPECT_EQ(remove_file(folder / "a.bmp"), std::nullopt);
+  folder.write("full/b.bmp", "x");  // a folder is not removed as a file
+  const auto error = remove_file(folder / "full");
   ASSERT_TRUE(error);
-  EXPECT_EQ(error->reason, "No such file or directory");
+  EXPECT_EQ(error->reason, "Is a directory");
 }
 
 }  // namespace
