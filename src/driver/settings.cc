@@ -1,11 +1,71 @@
 #include "driver/settings.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <array>
 
 #include "util/file_write.h"
 #include "util/input_file.h"
 
 namespace norvane {
+namespace {
+
+// A settings line that sets a folder.
+struct FolderLine {
+  int number;
+  std::string PlotState::*folder;
+  bool PlotState::*refused;
+  std::string_view example_name;  // a file name the run puts behind the folder
+};
+
+constexpr std::array<FolderLine, 3> folder_lines{{
+    {2, &PlotState::forecast_dir, &PlotState::forecast_dir_refused, "grafico1.bmp"},
+    {4, &PlotState::observation_dir, &PlotState::observation_dir_refused,
+     "RM041_2026342153000.TXT"},
+    {6, &PlotState::picture_dir, &PlotState::picture_dir_refused, "plotfoF21.gif"},
+}};
+
+bool has_control_character(std::string_view line) {
+  return std::any_of(line.begin(), line.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
+
+bool is_folder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Sets the folder of `line` from its `value`, refusing a value that is not plain text and
+// warning of the two ways a value can quietly send files elsewhere than meant.
+void set_folder(PlotState& state, const FolderLine& line, std::string_view value,
+                const std::string& settings_path, Diagnostics& diagnostics) {
+  const std::string where =
+      "settings file " + quoted(settings_path) + " line " + std::to_string(line.number);
+  if (has_control_character(value)) {
+    state.*line.refused = true;
+    state.*line.folder = state.work_dir;
+    diagnostics.fail(where + " holds a control character: " + quoted(value) +
+                     "; nothing is read or written through that folder");
+    return;
+  }
+  const std::string folder = folder_value(state.work_dir, value);
+  state.*line.folder = folder;
+  const std::string example = quoted(folder + std::string(line.example_name));
+  if (folder.back() != '/' && is_folder(folder)) {
+    diagnostics.warn(where + " " + quoted(value) +
+                     " names a folder but does not end in \"/\": its files are named like " +
+                     example);
+  }
+  if (!value.empty() && (value.front() == ' ' || value.back() == ' ')) {
+    diagnostics.warn(where + " " + quoted(value) +
+                     " begins or ends with a blank, which is part of the file names: " + example);
+  }
+}
+
+}  // namespace
 
 std::string folder_value(const std::string& work_dir, std::string_view line) {
   std::string folder(line);
@@ -14,7 +74,7 @@ std::string folder_value(const std::string& work_dir, std::string_view line) {
   return folder;
 }
 
-void read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics) {
+bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics) {
   state.work_dir = current_dir;
   if (state.work_dir.empty() || state.work_dir.back() != '/') state.work_dir += '/';
   state.forecast_dir = state.observation_dir = state.picture_dir = state.work_dir;
@@ -25,20 +85,29 @@ void read_settings(PlotState& state, const std::string& current_dir, Diagnostics
   if (!file) {
     diagnostics.fail("cannot read settings file " + quoted(path) + ": " + error_text(open_error) +
                      "; all folders are taken as the working folder");
-    return;
+    return true;
   }
 
-  // Lines 1, 3 and 5 are read into settings_line and not used.
-  std::string settings_line;
-  std::string* const targets[6] = {&settings_line,         &state.forecast_dir, &settings_line,
-                                   &state.observation_dir, &settings_line,      &state.picture_dir};
+  // Lines 1, 3 and 5 are free text and not used.
   int lines_read = 0;
   std::string line;
   while (lines_read < 6 && file->read_line(line)) {
-    std::string* target = targets[lines_read++];
-    *target = target == &settings_line ? line : folder_value(state.work_dir, line);
+    ++lines_read;
+    // A file saved as UTF-16 shows its byte order mark first; its lines would be read as
+    // folder names with a NUL after every letter.
+    if (lines_read == 1 && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"))) {
+      diagnostics.fail("settings file " + quoted(path) +
+                       " is UTF-16 text: save it as plain text (ASCII or UTF-8); nothing is "
+                       "read or written");
+      return false;
+    }
+    for (const FolderLine& folder_line : folder_lines) {
+      if (folder_line.number == lines_read) {
+        set_folder(state, folder_line, line, path, diagnostics);
+      }
+    }
   }
-  if (lines_read == 6) return;
+  if (lines_read == 6) return true;
   if (file->read_error() != 0) {
     diagnostics.fail("cannot read settings file " + quoted(path) + ": " +
                      error_text(file->read_error()));
@@ -47,6 +116,7 @@ void read_settings(PlotState& state, const std::string& current_dir, Diagnostics
                      " lines, 6 needed; the folders of the missing lines are taken as the "
                      "working folder");
   }
+  return true;
 }
 
 }  // namespace norvane

@@ -23,7 +23,11 @@ std::string folder_value(const std::string& work_dir, std::string_view line);
 // Sets `work_dir` to `current_dir` with a closing "/", then reads the first six lines of the
 // settings file found there into `forecast_dir`, `observation_dir` and `picture_dir`. A folder
 // whose line is missing, or all three when the file is, stays the working folder; that costs
-// the run its configuration and is reported as a failure.
-void read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics);
+// the run its configuration and is reported as a failure. A folder line that is not plain text
+// (a NUL or another control character in it) is refused, which is a failure too, and its
+// folder marked as refused. A folder line that names a folder without its closing separator,
+// or begins or ends with a blank, is used as written, with a warning. Returns false when the
+// file is no settings file at all (UTF-16 text): then the run must read and write nothing.
+bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics);
 
 }  // namespace norvane

@@ -38,6 +38,21 @@ struct PlotState {
   std::string observation_dir;
   std::string picture_dir;
   std::string forecast_dir;
+  // A folder line that is not plain text (it holds a NUL or another control character) is
+  // refused: nothing is read or written through that folder.
+  bool observation_dir_refused = false;
+  bool picture_dir_refused = false;
+  bool forecast_dir_refused = false;
+
+  // What the measurement folder gave the day being drawn, which decides whether the day's
+  // archive picture may be replaced (export/archive_rule.h).
+  enum class DayMeasurements {
+    drawn,       // files of the day were read
+    none_found,  // the folder holds no file of the day
+    not_seen,    // the folder cannot be listed, holds no file at all, or names no known station
+    unreadable,  // a file of the day that the folder shows could not be read
+  };
+  DayMeasurements day_measurements = DayMeasurements::drawn;
 
   // Forecast-file base name of each day: two-digit month, then four-digit year ("032024").
   BoundedArray<std::string, 1, 6> forecast_names;

@@ -76,6 +76,31 @@ TEST(Settings, AMissingFileLeavesEveryFolderAtTheWorkingFolderAndFails) {
                                "taken as the working folder\n");
 }
 
+TEST(Settings, RefusesFolderLinesThatAreNotTextAndWarnsOfFolderLinesThatMisleadQuietly) {
+  testing::TempFolder work;
+  work.make_folder("fc");
+  work.write("norvane_foF2.ini", std::string("a\r\nfc\r\nb\r\nob\0s/\r\nc\r\nwww/ \r\n", 27));
+  const auto read = read_from(work.path());
+  const std::string settings =
+      "norvane_foF2: settings file \"" + work.path() + "norvane_foF2.ini\"";
+  EXPECT_EQ(read.messages,
+            settings +
+                " line 2 \"fc\" names a folder but does not end in \"/\": its files are "
+                "named like \"" +
+                work.path() + "fcgrafico1.bmp\"\n" + settings +
+                " line 4 holds a control character: \"ob\\x00s/\"; nothing is read "
+                "or written through that folder\n" +
+                settings +
+                " line 6 \"www/ \" begins or ends with a blank, which is part of the "
+                "file names: \"" +
+                work.path() + "www/ plotfoF21.gif\"\n");
+  EXPECT_TRUE(read.failed);
+  EXPECT_EQ(read.state.forecast_dir, work / "fc");
+  EXPECT_FALSE(read.state.forecast_dir_refused);
+  EXPECT_TRUE(read.state.observation_dir_refused);
+  EXPECT_FALSE(read.state.picture_dir_refused);
+}
+
 TEST(FolderValue, MapsBackslashesAndKeepsTheValueAsAPrefix) {
   EXPECT_EQ(folder_value("/w/", "C:\\fc"), "/w/C:/fc");
   EXPECT_EQ(folder_value("/w/", "\\\\server\\share\\"), "//server/share/");
