@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <ctime>
 #include <exception>
 #include <string>
@@ -49,6 +50,9 @@ std::chrono::year_month_day today_local() {
 }  // namespace
 
 int main() {
+  // Standard error may be a pipe whose reader has gone (a journal restarted, say): a message
+  // that cannot be written is dropped, and the run goes on writing its pictures.
+  ::signal(SIGPIPE, SIG_IGN);
   // A run lives for milliseconds and reuses buffers of a figure's size for each day: keeping
   // freed memory in the process spares the kernel mapping it afresh every day.
   ::mallopt(M_MMAP_THRESHOLD, 16 << 20);

@@ -2,7 +2,8 @@
 // days), size the surface, then for each day from five days ago to today draw its figure and
 // export it, and end. The run never stops early and never retries: a failure costs what it
 // costs (a day's pictures, say) and the next step goes on. What went wrong is reported once per
-// cause, and the exit status tells the scheduler whether all went well.
+// cause, and the exit status tells the scheduler whether all went well. Runs on the same
+// forecast folder never overlap: a run waits for the one before it (util/run_lock.h).
 #pragma once
 
 #include <chrono>
@@ -21,6 +22,8 @@ struct RunRequest {
   std::chrono::year_month_day today;
   // Where failures and warnings are reported; the program passes standard error.
   MessageSink messages;
+  // How long the run waits for another run on the same forecast folder to end.
+  std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
 };
 
 ExitStatus run(const RunRequest& request);

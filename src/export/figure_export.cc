@@ -1,5 +1,10 @@
 #include "export/figure_export.h"
 
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "export/archive_rule.h"
 #include "util/text_fields.h"
 
 namespace norvane {
@@ -13,6 +18,12 @@ std::string write_failure(const FileError& error, std::string_view what) {
            error.reason;
   }
   return "cannot write " + std::string(what) + " " + quoted(error.path) + ": " + error.reason;
+}
+
+// Whether the day's archive picture exists and is to be kept as it is.
+bool keeps_archive_as_it_is(const PlotState& state, const std::string& archive_gif) {
+  struct stat info {};
+  return keeps_existing_archive(state) && ::lstat(archive_gif.c_str(), &info) == 0;
 }
 
 }  // namespace
@@ -29,25 +40,44 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
 void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni) {
   const ExportPaths paths = export_paths(state, file_previsioni);
-  if (const auto error = surface.save_bmp(paths.temporary_bmp)) {
-    diagnostics.fail(write_failure(*error, "temporary BMP") + " (no pictures written)");
-    return;
+  // The pictures are made from the BMP snapshot; when it cannot be written or read back, from
+  // the figure in memory, which is the same picture.
+  constexpr std::string_view from_memory = " (pictures written from the figure in memory)";
+  bool bmp_written = false;
+  bool loaded = false;
+  if (!state.forecast_dir_refused) {
+    if (const auto error = surface.save_bmp(paths.temporary_bmp)) {
+      diagnostics.fail(write_failure(*error, "temporary BMP") + std::string(from_memory));
+    } else {
+      bmp_written = true;
+      if (const auto error = converter.load_bmp(paths.temporary_bmp)) {
+        diagnostics.fail("cannot read temporary BMP " + quoted(error->path) + ": " + error->reason +
+                         std::string(from_memory));
+      } else {
+        loaded = true;
+      }
+    }
   }
-  if (const auto error = converter.load_bmp(paths.temporary_bmp)) {
-    diagnostics.fail("cannot read temporary BMP " + quoted(error->path) + ": " + error->reason +
-                     " (no pictures written)");
-    return;
+  if (!loaded) {
+    std::vector<Rgb> palette;
+    converter.load_indexed(surface.indexed_rows(palette));
   }
-  if (const auto error = converter.save_gif(paths.current_gif, false)) {
-    diagnostics.fail(write_failure(*error, "current picture") +
-                     " (archive pictures not written either)");
-    return;
+
+  if (!state.picture_dir_refused) {
+    if (const auto error = converter.save_gif(paths.current_gif, false)) {
+      diagnostics.fail(write_failure(*error, "current picture") +
+                       " (archive pictures not written either)");
+      return;
+    }
   }
-  if (const auto error = converter.save_gif(paths.archive_gif, false)) {
-    diagnostics.fail(write_failure(*error, "archive picture"));
-    return;
+  if (!state.forecast_dir_refused && !keeps_archive_as_it_is(state, paths.archive_gif)) {
+    if (const auto error = converter.save_gif(paths.archive_gif, false)) {
+      diagnostics.fail(write_failure(*error, "archive picture"));
+      return;
+    }
   }
   converter.reset();
+  if (!bmp_written) return;
   if (const auto error = remove_file(paths.temporary_bmp)) {
     diagnostics.fail("cannot remove temporary BMP " + quoted(error->path) + ": " + error->reason);
   }

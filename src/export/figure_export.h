@@ -28,9 +28,12 @@ struct ExportPaths {
 ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni);
 
 // Exports the surface as the day's pictures: the BMP, then the current GIF, then the archive
-// GIF, then the BMP is deleted. The first step that fails ends the export and is reported; the
-// pictures of the steps before it stand, and a BMP left behind is overwritten by the next export
-// of the same slot. No folder is created.
+// GIF, then the BMP is deleted. When the BMP cannot be written or read back, the GIFs are made
+// from the figure in memory. A failed picture ends the export and is reported; the pictures of
+// the steps before it stand, and a BMP left behind is overwritten by the next export of the
+// same slot. An existing archive picture that the day's measurements may not replace
+// (export/archive_rule.h) is left untouched, and nothing is written through a folder refused
+// in the settings. No folder is created.
 void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni);
 

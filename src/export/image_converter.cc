@@ -103,6 +103,20 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   return std::nullopt;
 }
 
+void ImageConverter::load_indexed(const IndexedRows& picture) {
+  GdImage copy(gdImageCreate(picture.width, picture.height));
+  if (!copy) throw std::bad_alloc();
+  for (const Rgb& colour : picture.palette) {
+    gdImageColorAllocate(copy.get(), colour.red, colour.green, colour.blue);
+  }
+  for (int row = 0; row < picture.height; ++row) {
+    std::memcpy(copy->pixels[row], picture.rows[static_cast<std::size_t>(row)],
+                static_cast<std::size_t>(picture.width));
+  }
+  picture_ = std::move(copy);
+  encoded_.clear();
+}
+
 std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool interlaced) {
   if (!picture_) throw std::logic_error("save_gif without a loaded picture");
   // The held picture does not change, so a second save of it writes the same encoding again.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "surface/bmp_file.h"
 #include "surface/gd_image.h"
 #include "util/file_write.h"
 
@@ -19,6 +20,9 @@ class ImageConverter {
   // Makes the picture in the BMP file at `path` the held picture, replacing any earlier one.
   // The file is read whole and not kept open.
   std::optional<FileError> load_bmp(const std::string& path);
+
+  // Makes the picture of palette indexes `picture` the held picture, replacing any earlier one.
+  void load_indexed(const IndexedRows& picture);
 
   // Writes the held picture as a GIF file at `path`, replacing any file of that name (one that
   // holds this very GIF already is kept, its time renewed); the held picture stays, so that it

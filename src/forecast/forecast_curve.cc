@@ -10,6 +10,8 @@ namespace norvane {
 
 void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                         const std::string& file_previsioni) {
+  // A forecast folder refused in the settings is not read; the refusal has been reported.
+  if (state.forecast_dir_refused) return;
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
   int open_error = 0;
   auto file = InputFile::open(path, &open_error);

@@ -6,8 +6,9 @@
 // - a value is a filled red dot at x = 10 per hour + minute_offset(minute), y = the value in
 //   tenths of MHz; it is joined by a red line to the value dot drawn before it that day when
 //   that dot lies exactly 2 or 3 units to its left and its value is not 0;
-// - "N/A", or a field that holds no number, is a measurement without a value: a short green
-//   tick from y = 1 to 8 at its x, which leaves the trace of value dots as it was.
+// - "N/A", or a field that holds no number or a number beyond the 16-bit range once rounded, is
+//   a measurement without a value: a short green tick from y = 1 to 8 at its x, which leaves the
+//   trace of value dots as it was.
 //
 // A file of fewer than three lines draws nothing. Dots and lines are not clipped to the frame.
 #pragma once
@@ -49,7 +50,8 @@ struct ObservationDay {
 void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int minute_slot);
 
 // The listing of the measurement folder, for the files of the day drawn and the days after it,
-// kept from one day's figure to the next while the folder does not change.
+// kept from one day's figure to the next while the folder does not change; and the files it
+// showed that could not be read, which the run reports once.
 class MeasurementListing {
  public:
   // A listing of state.observation_dir for `day_stems` (the stems of the day drawn): the one
@@ -57,12 +59,23 @@ class MeasurementListing {
   // days after state.day_index when it can be kept for them.
   const ObservationFolder& current(const PlotState& state, std::span<const std::string> day_stems);
 
+  // Notes a file of a day, shown by the listing, that could not be opened or read (`error`).
+  void note_unreadable(const std::string& path, int error);
+  // Reports the files noted, as one failure: how many, the first and the system's reason.
+  void report_unreadable(Diagnostics& diagnostics) const;
+
  private:
   std::optional<ObservationFolder> folder_;
+  int unreadable_count_ = 0;
+  std::string first_unreadable_;
+  int first_unreadable_error_ = 0;
 };
 
 // Recognises the station from the measurement folder and draws the measurements of the day at
-// state.day_index, whose month and year are `file_previsioni`.
+// state.day_index, whose month and year are `file_previsioni`; sets state.day_measurements to
+// what the folder gave the day. A file that the listing shows but that cannot be opened or read
+// is noted in `listing` (a file gone since the listing, or a folder under a file's name, is
+// simply not there).
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                                 const std::string& file_previsioni, MeasurementListing& listing);
 

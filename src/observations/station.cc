@@ -146,30 +146,37 @@ std::string observation_file_path(const PlotState& state, int station_kind,
 
 int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
                      std::string& current_line) {
+  // Without the station's data a day's figure shows no measurements; the archive pictures that
+  // hold them are kept (export/archive_rule.h), and the run fails so that someone looks.
+  constexpr std::string_view consequence = " (no measurements drawn, archive pictures kept)";
   const std::string& dir = state.observation_dir;
   if (folder.list_error() != 0) {
-    diagnostics.warn("cannot list measurement folder " + quoted(dir) + ": " +
-                     error_text(folder.list_error()) + " (no measurements drawn)");
+    diagnostics.fail("cannot list measurement folder " + quoted(dir) + ": " +
+                     error_text(folder.list_error()) + std::string(consequence));
     return 0;
   }
   if (!folder.first_file()) {
-    diagnostics.warn("measurement folder " + quoted(dir) +
-                     " holds no measurement file (no measurements drawn)");
+    diagnostics.fail("measurement folder " + quoted(dir) + " holds no measurement file" +
+                     std::string(consequence));
     return 0;
   }
   const std::string path = dir + *folder.first_file();
   int open_error = 0;
   auto file = InputFile::open(path, &open_error);
   if (!file) {
-    diagnostics.warn("cannot read measurement file " + quoted(path) + ": " +
-                     error_text(open_error) + " (no measurements drawn)");
+    diagnostics.fail("cannot read measurement file " + quoted(path) + ": " +
+                     error_text(open_error) + std::string(consequence));
     return 0;
   }
-  file->read_line(current_line);
+  if (!file->read_line(current_line) && file->read_error() != 0) {
+    diagnostics.fail("cannot read measurement file " + quoted(path) + ": " +
+                     error_text(file->read_error()) + std::string(consequence));
+    return 0;
+  }
   const int station_kind = station_kind_of_line(current_line);
   if (station_kind == 0) {
-    diagnostics.warn("no known station: the first line of " + quoted(path) + " begins " +
-                     quoted(current_line.substr(0, 4)) + " (no measurements drawn)");
+    diagnostics.fail("no known station: the first line of " + quoted(path) + " begins " +
+                     quoted(current_line.substr(0, 4)) + std::string(consequence));
     return 0;
   }
   fill_hour_codes(station_kind, state);

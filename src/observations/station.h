@@ -68,8 +68,9 @@ std::string observation_file_path(const PlotState& state, int station_kind,
 
 // Recognises the station from the first line of the folder's first file (which it leaves in
 // `current_line`) and fills hour_codes for it. Returns 0, leaving hour_codes as they were, when
-// the folder cannot be listed, holds no file, or the line matches no key; each of these is
-// reported as a warning.
+// the folder cannot be listed, holds no file, its first file cannot be read, or the line matches
+// no key; each of these is reported as a failure, since the run then cannot see the station's
+// data.
 int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
                      std::string& current_line);
 

@@ -208,18 +208,22 @@ void DrawingSurface::clear() {
   text_y_ = 0;
 }
 
-std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
+IndexedRows DrawingSurface::indexed_rows(std::vector<Rgb>& palette) const {
   gdImagePtr raster = raster_.get();
-  std::vector<Rgb> palette;
+  palette.clear();
   for (int index = 0; index < gdImageColorsTotal(raster); ++index) {
     palette.push_back({static_cast<std::uint8_t>(gdImageRed(raster, index)),
                        static_cast<std::uint8_t>(gdImageGreen(raster, index)),
                        static_cast<std::uint8_t>(gdImageBlue(raster, index))});
   }
-  const IndexedRows rows{
+  return {
       width_px_, height_px_, palette,
       std::span<const std::uint8_t* const>(raster->pixels, static_cast<std::size_t>(height_px_))};
-  return write_file_atomically(path, encode_bmp(rows, BmpCompression::rle8));
+}
+
+std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
+  std::vector<Rgb> palette;
+  return write_file_atomically(path, encode_bmp(indexed_rows(palette), BmpCompression::rle8));
 }
 
 Rgb DrawingSurface::pixel(int column, int row) const {

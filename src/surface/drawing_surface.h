@@ -20,6 +20,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "surface/bmp_file.h"
 #include "surface/colours.h"
@@ -72,6 +73,10 @@ class DrawingSurface {
   // Paints the whole raster with the background and puts the text position at (0, 0); the
   // scale and the fill settings stay.
   void clear();
+
+  // The raster as rows of palette indexes, with its colours put in `palette`; valid while the
+  // surface and `palette` are unchanged.
+  IndexedRows indexed_rows(std::vector<Rgb>& palette) const;
 
   // Writes the raster to `path` as an RLE8 BMP file of 8 bits a pixel, replacing any file of
   // that name.

@@ -98,10 +98,11 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
   EXPECT_EQ(result.status, ExitStatus::failure);
   // Six passes were made: the current pictures are written, the archive folder is missing, so
   // each day's BMP stays behind. Each cause is reported once.
-  EXPECT_EQ(work.list(), (std::vector<std::string>{
-                             "grafico1.bmp", "grafico2.bmp", "grafico3.bmp", "grafico4.bmp",
-                             "grafico5.bmp", "grafico6.bmp", "plotfoF21.gif", "plotfoF22.gif",
-                             "plotfoF23.gif", "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+  EXPECT_EQ(work.list(),
+            (std::vector<std::string>{
+                ".norvane_foF2.lock", "grafico1.bmp", "grafico2.bmp", "grafico3.bmp",
+                "grafico4.bmp", "grafico5.bmp", "grafico6.bmp", "plotfoF21.gif", "plotfoF22.gif",
+                "plotfoF23.gif", "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   const std::string& folder = work.path();
   EXPECT_EQ(result.messages,
             "norvane_foF2: cannot read settings file \"" + folder +
@@ -112,7 +113,7 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                 "032024.txt\": No such file or directory (no forecast curve drawn)\n"
                 "norvane_foF2: measurement folder \"" +
                 folder +
-                "\" holds no measurement file (no measurements drawn)\n"
+                "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
                 folder +
                 "previous_foF2_plots/\": No such file or directory\n"
@@ -120,7 +121,7 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                 "norvane_foF2: no known station: the first line of \"" +
                 folder + "grafico1.bmp\" begins " +
                 norvane::quoted(work.read("grafico1.bmp").substr(0, 4)) +
-                " (no measurements drawn)\n");
+                " (no measurements drawn, archive pictures kept)\n");
 }
 
 TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
@@ -134,8 +135,8 @@ TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
                                  work.path() +
                                  "www/\": No such file or directory (archive pictures not "
                                  "written either)\n");
-  // Each day got as far as its BMP.
-  EXPECT_EQ(work.list("fc").size(), 8u);
+  // Each day got as far as its BMP (beside them: the forecast, the archive folder, the lock).
+  EXPECT_EQ(work.list("fc").size(), 9u);
 }
 
 }  // namespace

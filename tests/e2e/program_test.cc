@@ -12,65 +12,21 @@
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
 #include "support/station_files.h"
+#include "support/station_work.h"
 #include "support/temp_folder.h"
 
 namespace norvane {
 namespace {
 
-std::chrono::year_month_day local_today() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  return std::chrono::year{local.tm_year + 1900} /
-         std::chrono::month{static_cast<unsigned>(local.tm_mon + 1)} /
-         std::chrono::day{static_cast<unsigned>(local.tm_mday)};
-}
-
-// Runs the program in `work` on a date that does not change during the run.
-std::pair<testing::ProgramResult, PlotState> run_today(const testing::TempFolder& work) {
-  for (;;) {
-    const auto before = local_today();
-    auto result = testing::run_program(work.path());
-    if (local_today() != before) continue;  // the run crossed midnight: run again
-    PlotState days;
-    build_day_table(days, before);
-    return {result, days};
-  }
-}
-
-// A working folder for a run today: settings, folders, the forecast of each month involved (a
-// flat curve at 5.5 MHz + the month's number / 10) and a Rome station's files at hh:30 of every
-// hour of the six days, valued 2 MHz + the slot + hour / 4.
-void prepare_work(const testing::TempFolder& work, const PlotState& days) {
-  work.write("norvane_foF2.ini",
-             "forecasts\r\nfc\\\r\nmeasurements\r\nobs\\\r\npictures\r\nwww\\\r\n");
-  work.make_folder("fc/previous_foF2_plots");
-  work.make_folder("www");
-  for (int slot = 1; slot <= 6; ++slot) {
-    const std::string& month_year = days.forecast_names[slot];
-    std::array<double, 24> forecast{};
-    forecast.fill(5.5 + std::stoi(month_year.substr(0, 2)) / 10.0);
-    work.write("fc/" + month_year + ".txt", testing::forecast_file(forecast));
-    for (int hour = 0; hour < 24; ++hour) {
-      char name[64];
-      std::snprintf(name, sizeof name, "obs/RM041_%s%s%02d3000.TXT", month_year.substr(2).c_str(),
-                    days.doy_codes[slot].c_str(), hour);
-      work.write(name,
-                 testing::measurement_file("Rome", testing::value_field(2 + slot + hour / 4.0)));
-    }
-  }
-}
-
-// The pixel of user point (x, y) on a figure.
-Rgb figure_pixel(const testing::Picture& picture, int x, double y) {
-  return picture.at(x + 35, static_cast<int>((215 - y) * 231 / 261 + 0.5));
-}
+using testing::figure_pixel;
+using testing::local_today;
+using testing::run_today;
 
 TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
   testing::TempFolder work;
   PlotState expected_days;
   build_day_table(expected_days, local_today());
-  prepare_work(work, expected_days);
+  testing::prepare_station_work(work, expected_days);
 
   const auto [result, days] = run_today(work);
   ASSERT_EQ(days.date_labels[6], expected_days.date_labels[6]) << "the date changed meanwhile";
@@ -111,7 +67,9 @@ TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
   EXPECT_EQ(work.list("www").size(), 6u);
   EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 6u);
   for (const std::string& name : work.list("fc")) {
-    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots")) << name;
+    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots") ||
+                name == ".norvane_foF2.lock")
+        << name;
   }
 }
 
@@ -119,7 +77,7 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
   testing::TempFolder work;
   PlotState expected_days;
   build_day_table(expected_days, local_today());
-  prepare_work(work, expected_days);
+  testing::prepare_station_work(work, expected_days);
   const auto first = run_today(work).first;
   ASSERT_EQ(first.exit_status, 0);
 
@@ -131,11 +89,8 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
   }
   // A new measurement of today at 10:45 (x = 107); the folder listed long after it came, so
   // that one listing serves all six days.
-  char name[64];
-  std::snprintf(name, sizeof name, "obs/RM041_%s%s104500.TXT",
-                expected_days.forecast_names[6].substr(2).c_str(),
-                expected_days.doy_codes[6].c_str());
-  work.write(name, testing::measurement_file("Rome", testing::value_field(15.0)));
+  work.write(testing::measurement_name(expected_days, 6, 10, 45),
+             testing::measurement_file("Rome", testing::value_field(15.0)));
   testing::set_modified_ago(work / "obs", 60);
   const auto second = run_today(work).first;
   EXPECT_EQ(second.exit_status, 0);
@@ -160,7 +115,7 @@ TEST(Program, ReportsWhatWentWrongAndFails) {
   testing::TempFolder work;
   PlotState expected_days;
   build_day_table(expected_days, local_today());
-  prepare_work(work, expected_days);
+  testing::prepare_station_work(work, expected_days);
   std::filesystem::remove(work / "fc/previous_foF2_plots");
   const auto [result, days] = run_today(work);
   EXPECT_EQ(result.exit_status, 1);

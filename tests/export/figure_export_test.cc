@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "driver/day_table.h"
@@ -99,15 +100,48 @@ TEST_F(FigureExport, MissingArchiveFolderCostsOnlyTheArchivePicture) {
             (std::vector<std::string>{"fc", "fc/grafico6.bmp", "www", "www/plotfoF26.gif"}));
 }
 
-TEST_F(FigureExport, MissingForecastFolderWritesNothingAndKeepsEarlierPictures) {
+TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
   work_.write("www/plotfoF26.gif", "picture of an earlier run");
   export_figure();
   EXPECT_TRUE(failed_);
-  EXPECT_EQ(messages_.str(), "norvane_foF2: cannot write temporary BMPs in folder \"" +
-                                 work_.path() +
-                                 "fc/\": No such file or directory (no pictures written)\n");
+  EXPECT_EQ(messages_.str(),
+            "norvane_foF2: cannot write temporary BMPs in folder \"" + work_.path() +
+                "fc/\": No such file or directory (pictures written from the figure in memory)\n"
+                "norvane_foF2: cannot write archive pictures in folder \"" +
+                work_.path() + "fc/previous_foF2_plots/\": No such file or directory\n");
   EXPECT_EQ(work_.list(), (std::vector<std::string>{"www", "www/plotfoF26.gif"}));
-  EXPECT_EQ(work_.read("www/plotfoF26.gif"), "picture of an earlier run");
+  EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF26.gif"), testing::Picture::of(surface_));
+}
+
+TEST_F(FigureExport, KeepsAnArchivePictureThatTheDaysMeasurementsMayNotReplace) {
+  using DayMeasurements = PlotState::DayMeasurements;
+  work_.make_folder("fc/previous_foF2_plots");
+  work_.make_folder("www");
+  struct Case {
+    int day_index;
+    DayMeasurements measurements;
+    bool kept;
+  };
+  for (const Case& c :
+       {Case{6, DayMeasurements::not_seen, true}, Case{6, DayMeasurements::unreadable, true},
+        Case{5, DayMeasurements::none_found, true}, Case{6, DayMeasurements::none_found, false},
+        Case{5, DayMeasurements::drawn, false}}) {
+    state_.day_index = static_cast<std::int16_t>(c.day_index);
+    state_.day_measurements = c.measurements;
+    const std::string archive =
+        export_paths(state_, state_.forecast_names[6]).archive_gif.substr(work_.path().size());
+    work_.write(archive, "the complete day");
+    export_figure();
+    EXPECT_EQ(work_.read(archive) == "the complete day", c.kept)
+        << "slot " << c.day_index << ", case " << static_cast<int>(c.measurements);
+  }
+  // A day without an archive picture always gets one.
+  const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
+  std::filesystem::remove(archive);
+  state_.day_measurements = DayMeasurements::not_seen;
+  export_figure();
+  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
+  EXPECT_EQ(messages_.str(), "");
 }
 
 }  // namespace

@@ -134,12 +134,16 @@ TEST_F(ObservationPlot, MeasurementsWithoutValueAreGreenTicksThatLeaveTheTrace) 
   write_file(12, 15, "Tucuman\r\nline 2\r\nshort\r\n");  // no field at all
   measure(13, 15, 0.0);                                  // a written zero is a value
   write_file(14, 15, "Tucuman\r\nonly two lines\r\n");   // draws nothing
+  measure(15, 15, 9.0);                                  // x = 152
+  measure(15, 30, "1E.9");  // 10^9 tenths: beyond any value, a tick at x = 155
+  measure(15, 45, 14.0);    // x = 157, 5 units after the last value: not joined
   draw();
-  for (const double x : {105.0, 112.0, 115.0, 117.0, 122.0}) {
+  for (const double x : {105.0, 112.0, 115.0, 117.0, 122.0, 155.0}) {
     EXPECT_EQ(at(x, 4), colours::no_value) << "tick at x = " << x;
     EXPECT_EQ(at(x, 12), colours::background) << "tick at x = " << x;
   }
   EXPECT_EQ(red_between(102, 107, 40, 140), 0);
+  EXPECT_EQ(red_between(152, 157, 90, 140), 0);
   EXPECT_EQ(at(132, 0), colours::measured);
   EXPECT_EQ(at(142, 4), colours::background);
   EXPECT_EQ(at(142, 0), colours::background);

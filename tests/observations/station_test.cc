@@ -114,14 +114,17 @@ TEST_F(IdentifyStation, UnknownStationsAndEmptyOrMissingFoldersDrawNothingAndAre
   EXPECT_EQ(identify(), 0);
   EXPECT_EQ(state_.hour_codes[0], "kept");
   const std::string obs = work_ / "obs/";
-  EXPECT_EQ(messages_.str(), "norvane_foF2: cannot list measurement folder \"" + obs +
-                                 "\": No such file or directory (no measurements drawn)\n"
-                                 "norvane_foF2: measurement folder \"" +
-                                 obs +
-                                 "\" holds no measurement file (no measurements drawn)\n"
-                                 "norvane_foF2: no known station: the first line of \"" +
-                                 obs + "A_file\" begins \"tucu\" (no measurements drawn)\n");
-  EXPECT_FALSE(diagnostics_.failed());
+  EXPECT_EQ(messages_.str(),
+            "norvane_foF2: cannot list measurement folder \"" + obs +
+                "\": No such file or directory (no measurements drawn, archive pictures kept)\n"
+                "norvane_foF2: measurement folder \"" +
+                obs +
+                "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
+                "norvane_foF2: no known station: the first line of \"" +
+                obs +
+                "A_file\" begins \"tucu\" (no measurements drawn, archive pictures "
+                "kept)\n");
+  EXPECT_TRUE(diagnostics_.failed());
 }
 
 }  // namespace

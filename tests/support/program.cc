@@ -1,11 +1,15 @@
 #include "support/program.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 namespace norvane::testing {
 namespace {
@@ -21,36 +25,91 @@ std::string read_all(const std::string& path) {
   return content;
 }
 
+std::string temporary_file(const char* pattern, int& fd) {
+  std::string path = pattern;
+  fd = ::mkstemp(path.data());
+  if (fd < 0) throw std::runtime_error("mkstemp failed");
+  return path;
+}
+
 }  // namespace
 
-ProgramResult run_program(const std::string& working_dir) {
-  char output_template[] = "/tmp/norvane_out_XXXXXX";
-  char error_template[] = "/tmp/norvane_err_XXXXXX";
-  const int output_fd = ::mkstemp(output_template);
-  const int error_fd = ::mkstemp(error_template);
-  if (output_fd < 0 || error_fd < 0) throw std::runtime_error("mkstemp failed");
+StartedProgram::StartedProgram(const std::string& working_dir, const ProgramOptions& options) {
+  int output_fd = -1;
+  int error_fd = -1;
+  output_path_ = temporary_file("/tmp/norvane_out_XXXXXX", output_fd);
+  error_path_ = temporary_file("/tmp/norvane_err_XXXXXX", error_fd);
+  int broken_pipe[2] = {-1, -1};
+  if (options.broken_standard_error) {
+    if (::pipe(broken_pipe) != 0) throw std::runtime_error("pipe failed");
+    ::close(broken_pipe[0]);
+  }
 
-  const pid_t child = ::fork();
-  if (child < 0) throw std::runtime_error("fork failed");
-  if (child == 0) {
+  child_ = ::fork();
+  if (child_ < 0) throw std::runtime_error("fork failed");
+  if (child_ == 0) {
+    // The program is to meet a broken pipe as a scheduler would give it, not the test's own
+    // signal settings.
+    ::signal(SIGPIPE, SIG_DFL);
+    if (options.unprivileged && ::geteuid() == 0) {
+      const gid_t nobody = 65534;
+      if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
+        ::_exit(125);
+      }
+    }
     if (::chdir(working_dir.c_str()) != 0) ::_exit(126);
     ::dup2(output_fd, STDOUT_FILENO);
-    ::dup2(error_fd, STDERR_FILENO);
+    ::dup2(options.broken_standard_error ? broken_pipe[1] : error_fd, STDERR_FILENO);
     ::execl(NORVANE_PROGRAM, NORVANE_PROGRAM, static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
   ::close(output_fd);
   ::close(error_fd);
+  if (options.broken_standard_error) ::close(broken_pipe[1]);
+}
 
+StartedProgram::StartedProgram(StartedProgram&& other) noexcept
+    : child_(std::exchange(other.child_, -1)),
+      output_path_(std::move(other.output_path_)),
+      error_path_(std::move(other.error_path_)) {}
+
+StartedProgram::~StartedProgram() {
+  if (child_ > 0) wait();
+}
+
+void StartedProgram::kill() {
+  if (child_ > 0) ::kill(child_, SIGKILL);
+}
+
+ProgramResult StartedProgram::wait() {
   ProgramResult result;
+  if (child_ <= 0) return result;
+  int status = 0;
+  ::waitpid(std::exchange(child_, -1), &status, 0);
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.standard_output = read_all(output_template);
-  result.standard_error = read_all(error_template);
-  ::unlink(output_template);
-  ::unlink(error_template);
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  result.standard_output = read_all(output_path_);
+  result.standard_error = read_all(error_path_);
+  ::unlink(output_path_.c_str());
+  ::unlink(error_path_.c_str());
   return result;
+}
+
+ProgramResult run_program(const std::string& working_dir, const ProgramOptions& options) {
+  return StartedProgram(working_dir, options).wait();
+}
+
+void open_to_everyone(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::permissions(path, fs::perms::all, fs::perm_options::add);
+  for (const auto& entry : fs::recursive_directory_iterator(path)) {
+    fs::permissions(entry.path(),
+                    entry.is_directory() ? fs::perms::all
+                                         : fs::perms::owner_read | fs::perms::owner_write |
+                                               fs::perms::group_read | fs::perms::group_write |
+                                               fs::perms::others_read | fs::perms::others_write,
+                    fs::perm_options::add);
+  }
 }
 
 }  // namespace norvane::testing

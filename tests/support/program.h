@@ -1,6 +1,8 @@
 // Runs the built program the way a scheduler does: no arguments, in a given working folder,
-// collecting what it prints.
+// collecting what it prints; several at once when a test needs them to meet.
 #pragma once
+
+#include <sys/types.h>
 
 #include <string>
 
@@ -8,10 +10,41 @@ namespace norvane::testing {
 
 struct ProgramResult {
   int exit_status = -1;  // -1 when the program did not exit normally
+  int signal = 0;        // the signal that ended it, if one did
   std::string standard_output;
   std::string standard_error;
 };
 
-ProgramResult run_program(const std::string& working_dir);
+struct ProgramOptions {
+  // Run as an ordinary user (nobody) even when the tests run as root, so that permissions
+  // taken away from a file apply to the program; the working folder must be open to it.
+  bool unprivileged = false;
+  // Standard error is a pipe whose reader has gone.
+  bool broken_standard_error = false;
+};
+
+// A started program, waited for when its result is asked.
+class StartedProgram {
+ public:
+  StartedProgram(const std::string& working_dir, const ProgramOptions& options);
+  StartedProgram(StartedProgram&& other) noexcept;
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  ~StartedProgram();
+
+  void kill();
+  ProgramResult wait();
+
+ private:
+  pid_t child_ = -1;
+  std::string output_path_;
+  std::string error_path_;
+};
+
+ProgramResult run_program(const std::string& working_dir, const ProgramOptions& options = {});
+
+// Makes everything below `path` readable and writable by every user, for a program run
+// unprivileged.
+void open_to_everyone(const std::string& path);
 
 }  // namespace norvane::testing

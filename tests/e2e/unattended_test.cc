@@ -1,0 +1,201 @@
+// The built program left alone as a station leaves it: data that vanishes or cannot be read,
+// runs that meet or are killed, settings that are not text, nobody reading standard error.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/day_table.h"
+#include "support/program.h"
+#include "support/station_files.h"
+#include "support/station_work.h"
+#include "support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+using testing::run_today;
+
+// The archive picture of `slot`, relative to the working folder.
+std::string archive_of(const PlotState& days, int slot) {
+  return "fc/previous_foF2_plots/" + days.forecast_names[slot].substr(2) + days.doy_codes[slot] +
+         ".gif";
+}
+
+// A station's folder after one quiet run, open to an unprivileged program.
+class StationWork : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    build_day_table(days_, testing::local_today());
+    testing::prepare_station_work(work_, days_);
+    testing::open_to_everyone(work_.path());
+    ASSERT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+    for (int slot = 1; slot <= 6; ++slot) archives_.push_back(work_.read(archive_of(days_, slot)));
+  }
+
+  // Whether the archive picture of `slot` is still the one of the first run.
+  bool archive_kept(int slot) const {
+    return work_.read(archive_of(days_, slot)) == archives_[static_cast<std::size_t>(slot - 1)];
+  }
+
+  // Hidden files and BMPs left in the folders the run writes in.
+  std::vector<std::string> leftovers() const {
+    std::vector<std::string> found;
+    for (const std::string& name : work_.list()) {
+      const std::string base = fs::path(name).filename().string();
+      if ((base.starts_with(".") && base != ".norvane_foF2.lock") || base.ends_with(".bmp")) {
+        found.push_back(name);
+      }
+    }
+    return found;
+  }
+
+  testing::TempFolder work_;
+  PlotState days_;
+  std::vector<std::string> archives_;
+  testing::ProgramOptions unprivileged_{.unprivileged = true};
+};
+
+TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
+  const std::string obs = work_ / "obs/";
+  // A share that did not mount: an empty folder. A day that has no picture yet still gets one.
+  fs::rename(obs, work_ / "away");
+  fs::create_directory(obs);
+  fs::remove(work_ / archive_of(days_, 2));
+  auto [result, days] = run_today(work_, unprivileged_);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: measurement folder \"" + obs +
+                                       "\" holds no measurement file (no measurements drawn, "
+                                       "archive pictures kept)\n");
+  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, 2)),
+            testing::Picture::load(work_ / "www/plotfoF22.gif"));
+
+  // A folder the program may not list, and a first file that names no station.
+  fs::permissions(obs, fs::perms::none);
+  result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: cannot list measurement folder \"" + obs +
+                                       "\": Permission denied (no measurements drawn, archive "
+                                       "pictures kept)\n");
+  fs::remove(obs);
+  fs::rename(work_ / "away", obs);
+  work_.write("obs/README.txt", "Notes on the station\n");
+  result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: no known station: the first line of \"" + obs +
+                                       "README.txt\" begins \"Note\" (no measurements drawn, "
+                                       "archive pictures kept)\n");
+  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+}
+
+TEST_F(StationWork, UnreadableFilesKeepTheirDaysArchiveAndAPastDayWithoutFilesIsKeptQuietly) {
+  // Two files of day 3 that cannot be read: one message for the run, day 3's archive kept.
+  const std::string first = testing::measurement_name(days_, 3, 4, 30);
+  fs::permissions(work_ / first, fs::perms::none);
+  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30), fs::perms::none);
+  // Day 2's files cleared away, and today's: day 2 keeps its picture, today is drawn anew.
+  for (int hour = 0; hour < 24; ++hour) {
+    fs::remove(work_ / testing::measurement_name(days_, 2, hour, 30));
+    fs::remove(work_ / testing::measurement_name(days_, 6, hour, 30));
+  }
+  const auto [result, days] = run_today(work_, unprivileged_);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: cannot read 2 measurement files, the first \"" +
+                                       work_.path() + first +
+                                       "\": Permission denied (their days' archive pictures "
+                                       "kept)\n");
+  EXPECT_TRUE(archive_kept(2));
+  EXPECT_TRUE(archive_kept(3));
+  EXPECT_FALSE(archive_kept(6));
+  // The current pictures show what could be read.
+  const auto day_3 = testing::Picture::load(work_ / "www/plotfoF23.gif");
+  EXPECT_EQ(testing::figure_pixel(day_3, 45, 10 * (5 + 4 / 4.0)), colours::background);
+  EXPECT_EQ(testing::figure_pixel(day_3, 55, 10 * (5 + 5 / 4.0)), colours::measured);
+
+  // With the files readable again and day 2 still empty, the run is quiet.
+  fs::permissions(work_ / first, fs::perms::owner_read | fs::perms::others_read);
+  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30),
+                  fs::perms::owner_read | fs::perms::others_read);
+  const auto quiet = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(quiet.exit_status, 0);
+  EXPECT_EQ(quiet.standard_error, "");
+  EXPECT_TRUE(archive_kept(2));
+  EXPECT_TRUE(archive_kept(3));
+}
+
+TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothing) {
+  std::vector<testing::StartedProgram> runs;
+  for (int i = 0; i < 8; ++i) runs.emplace_back(work_.path(), testing::ProgramOptions{});
+  for (auto& run : runs) {
+    const auto result = run.wait();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error, "");
+  }
+  for (int slot = 1; slot <= 6; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+
+  // Runs killed at moments from their start to their end, each followed by a normal run. The
+  // killed runs have a new measurement to draw, so that they write pictures.
+  const auto start = std::chrono::steady_clock::now();
+  run_today(work_);
+  const auto run_time = std::chrono::steady_clock::now() - start;
+  for (int eighth = 0; eighth <= 8; ++eighth) {
+    work_.write(testing::measurement_name(days_, 6, 23, eighth),
+                testing::measurement_file("Rome", testing::value_field(9.0)));
+    testing::StartedProgram killed(work_.path(), {});
+    std::this_thread::sleep_for(run_time * eighth / 8);
+    killed.kill();
+    killed.wait();
+    const auto result = run_today(work_).first;
+    EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+    EXPECT_EQ(leftovers(), std::vector<std::string>{}) << "killed after " << eighth << "/8";
+  }
+  for (int slot = 1; slot <= 6; ++slot) {
+    EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, slot)),
+              testing::Picture::load(work_ / ("www/plotfoF2" + std::to_string(slot) + ".gif")));
+  }
+}
+
+TEST_F(StationWork, SettingsThatAreNotTextAndABrokenStandardErrorDoNoHarm) {
+  // A NUL in the picture folder's line: nothing is written through it, least of all the file
+  // named by what comes before the NUL.
+  work_.write("victim", "not a picture");
+  work_.write("norvane_foF2.ini", "f\r\nfc/\r\no\r\nobs/\r\np\r\nvictim\0/\r\n"s);
+  auto result = run_today(work_).first;
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error,
+            "norvane_foF2: settings file \"" + work_.path() +
+                "norvane_foF2.ini\" line 6 holds a control character: \"victim\\x00/\"; nothing "
+                "is read or written through that folder\n");
+  EXPECT_EQ(work_.read("victim"), "not a picture");
+
+  // Saved as UTF-16: nothing at all is written.
+  work_.write("norvane_foF2.ini", std::string("\xFF\xFE"
+                                              "f\0\r\0\n\0",
+                                              8));
+  const auto before = work_.list();
+  result = run_today(work_).first;
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: settings file \"" + work_.path() +
+                                       "norvane_foF2.ini\" is UTF-16 text: save it as plain text "
+                                       "(ASCII or UTF-8); nothing is read or written\n");
+  EXPECT_EQ(work_.list(), before);
+
+  // Nobody reads standard error: the warning of a missing forecast is dropped, the run goes on.
+  testing::prepare_station_work(work_, days_);
+  fs::remove(work_ / ("fc/" + days_.forecast_names[6] + ".txt"));
+  fs::remove(work_ / "www/plotfoF26.gif");
+  result = run_today(work_, {.broken_standard_error = true}).first;
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_TRUE(work_.exists("www/plotfoF26.gif"));
+}
+
+}  // namespace
+}  // namespace norvane
