@@ -88,9 +88,9 @@ class Plot {
     container.append(this.figure);
   }
 
-  // Shows the picture at url as that of day. Another picture than the one shown leaves the
-  // frame empty until it has loaded; reloading the same one keeps it on screen meanwhile, and
-  // keeps it too if the reload fails (the server may be restarting).
+  // Shows the picture at url as that of day. While another picture than the one shown loads,
+  // the one shown stays, dimmed; reloading the same one keeps it as it is, and keeps it too if
+  // the reload fails (the server may be restarting).
   show(day, url) {
     const label = `${dateText.format(day)}, day ${dayOfYear(day)}`;
     this.time.dateTime = isoDate(day);
@@ -98,7 +98,6 @@ class Plot {
     if (url !== this.url) {
       this.url = url;
       this.figure.dataset.state = "loading";
-      this.img.removeAttribute("src");
     }
     const probe = new Image();
     this.probe = probe;
@@ -113,6 +112,7 @@ class Plot {
       () => {
         if (this.probe === probe && this.figure.dataset.state !== "shown") {
           this.figure.dataset.state = "missing";
+          this.img.removeAttribute("src");
         }
       });
   }
@@ -136,7 +136,8 @@ function showArchive(day) {
   const now = today();
   archiveDay = Math.min(day, now);
   dayInput.max = isoDate(now);
-  dayInput.value = isoDate(archiveDay);
+  // Set only when it differs, not to break off a date being typed in.
+  if (dayInput.value !== isoDate(archiveDay)) dayInput.value = isoDate(archiveDay);
   nextButton.disabled = archiveDay >= now;
   history.replaceState(null, "", `#${isoDate(archiveDay)}`);
   archive.show(archiveDay, archiveBase + archiveName(archiveDay));
@@ -164,6 +165,10 @@ dayInput.addEventListener("change", () => {
   const day = dayFromIso(dayInput.value);
   if (Number.isNaN(day)) dayInput.value = isoDate(archiveDay); // emptied: keep the day shown
   else showArchive(day);
+});
+window.addEventListener("hashchange", () => {
+  const day = dayFromIso(location.hash.slice(1));
+  if (!Number.isNaN(day)) showArchive(day);
 });
 
 showRecent();
