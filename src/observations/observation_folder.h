@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -59,28 +60,46 @@ class ObservationFolder {
   std::optional<InputFile> open_day_file(std::string_view name, int* error) const;
 
  private:
+  // A listed file of interest. Its name in upper case is kept in names_, followed by the name as
+  // listed when that differs: a year of a station's files is some 175,000 names, so each costs
+  // little more than its own characters.
   struct ListedFile {
-    std::string name;      // as listed, to put after observation_dir
-    bool regular = false;  // the listing showed a regular file
+    std::uint32_t offset = 0;      // of the upper-case name in names_
+    std::uint16_t length = 0;      // of either name
+    bool regular = false;          // the listing showed a regular file
+    bool listed_in_upper = false;  // the name as listed is the upper-case one
   };
 
+  std::string_view upper_name(const ListedFile& file) const;
+  std::string_view listed_name(const ListedFile& file) const;
+  // Notes the file `name` (as listed) that begins with the stem at `stem`.
+  void add_file(std::string_view name, std::size_t stem, bool regular);
+  // The index in files_ of the file whose upper-case name is `upper_name`, if listed.
+  std::optional<std::uint32_t> find_file(std::string_view upper_name) const;
   // Where `day_stem` is in upper_stems_, letters compared without regard to case.
   std::optional<std::size_t> stem_index(std::string_view day_stem) const;
+  // The stem that `name` (as listed) begins with, letters compared without regard to case.
+  std::optional<std::size_t> stem_of(std::string_view name) const;
 
   int list_error_ = 0;
   std::optional<std::string> first_file_;
-  struct NameHash {
+
+  // Of names that differ only in case, the one in upper case is kept.
+  std::string names_;
+  std::vector<ListedFile> files_;
+  // An open-addressing table of files_ by upper-case name: index + 1, 0 for a free slot.
+  std::vector<std::uint32_t> file_table_;
+  // The stems in upper case, their lengths, and for each the files that begin with it.
+  std::vector<std::string> upper_stems_;
+  struct TextHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view name) const {
-      return std::hash<std::string_view>{}(name);
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
     }
   };
-
-  // By name in upper case; of names that differ only in case, the one in upper case is kept.
-  std::unordered_map<std::string, ListedFile, NameHash, std::equal_to<>> day_files_;
-  // The stems in upper case, and for each the keys of day_files_ that begin with it.
-  std::vector<std::string> upper_stems_;
-  std::vector<std::vector<std::string_view>> names_by_stem_;
+  std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> stem_by_text_;
+  std::vector<std::size_t> stem_lengths_;
+  std::vector<std::vector<std::uint32_t>> files_by_stem_;
   // What identifies the listed folder and its state when it was listed; `reusable_` is false
   // when that state cannot vouch for an unchanged folder.
   std::string listed_path_;
