@@ -8,7 +8,7 @@ bool keeps_existing_archive(const PlotState& state) {
     case DayMeasurements::drawn:
       return false;
     case DayMeasurements::none_found:
-      return state.day_index < 6;
+      return state.day_index < state.today_slot;
     case DayMeasurements::not_seen:
     case DayMeasurements::unreadable:
       return true;

@@ -14,7 +14,7 @@
 namespace norvane {
 
 // Whether the day at state.day_index keeps an archive picture that already exists, given what
-// its measurements came to (state.day_measurements).
+// its measurements came to (state.day_measurements) and whether it is today (state.today_slot).
 bool keeps_existing_archive(const PlotState& state);
 
 }  // namespace norvane

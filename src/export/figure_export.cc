@@ -37,9 +37,10 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
               state.doy_codes[state.day_index] + ".gif"};
 }
 
-void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
+void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni) {
   const ExportPaths paths = export_paths(state, file_previsioni);
+  state.archive_outcome = PlotState::ArchiveOutcome::failed;
   // The pictures are made from the BMP snapshot; when it cannot be written or read back, from
   // the figure in memory, which is the same picture.
   constexpr std::string_view from_memory = " (pictures written from the figure in memory)";
@@ -63,17 +64,23 @@ void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageCo
     converter.load_indexed(surface.indexed_rows(palette));
   }
 
-  if (!state.picture_dir_refused) {
+  if (!state.picture_dir_refused && !state.archive_only) {
     if (const auto error = converter.save_gif(paths.current_gif, false)) {
       diagnostics.fail(write_failure(*error, "current picture") +
                        " (archive pictures not written either)");
       return;
     }
   }
-  if (!state.forecast_dir_refused && !keeps_archive_as_it_is(state, paths.archive_gif)) {
-    if (const auto error = converter.save_gif(paths.archive_gif, false)) {
+  if (!state.forecast_dir_refused) {
+    bool unchanged = false;
+    if (keeps_archive_as_it_is(state, paths.archive_gif)) {
+      state.archive_outcome = PlotState::ArchiveOutcome::kept;
+    } else if (const auto error = converter.save_gif(paths.archive_gif, false, &unchanged)) {
       diagnostics.fail(write_failure(*error, "archive picture"));
       return;
+    } else {
+      state.archive_outcome =
+          unchanged ? PlotState::ArchiveOutcome::unchanged : PlotState::ArchiveOutcome::written;
     }
   }
   converter.reset();

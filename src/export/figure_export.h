@@ -33,8 +33,9 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
 // the steps before it stand, and a BMP left behind is overwritten by the next export of the
 // same slot. An existing archive picture that the day's measurements may not replace
 // (export/archive_rule.h) is left untouched, and nothing is written through a folder refused
-// in the settings. No folder is created.
-void salva_figura(const PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
+// in the settings. A backfill (state.archive_only) writes no current picture. What became of
+// the archive picture is left in state.archive_outcome. No folder is created.
+void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni);
 
 }  // namespace norvane

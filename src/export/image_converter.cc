@@ -117,7 +117,8 @@ void ImageConverter::load_indexed(const IndexedRows& picture) {
   encoded_.clear();
 }
 
-std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool interlaced) {
+std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool interlaced,
+                                                  bool* kept) {
   if (!picture_) throw std::logic_error("save_gif without a loaded picture");
   // The held picture does not change, so a second save of it writes the same encoding again.
   if (encoded_.empty() || encoded_interlaced_ != interlaced) {
@@ -128,7 +129,7 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
     encoded_interlaced_ = interlaced;
     if (encoded_.empty()) throw std::runtime_error("libgd could not encode the GIF");
   }
-  return update_file_atomically(path, encoded_);
+  return update_file_atomically(path, encoded_, kept);
 }
 
 void ImageConverter::reset() {

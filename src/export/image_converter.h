@@ -26,8 +26,9 @@ class ImageConverter {
 
   // Writes the held picture as a GIF file at `path`, replacing any file of that name (one that
   // holds this very GIF already is kept, its time renewed); the held picture stays, so that it
-  // can be saved again. `interlaced` asks for an interlaced GIF.
-  std::optional<FileError> save_gif(const std::string& path, bool interlaced);
+  // can be saved again. `interlaced` asks for an interlaced GIF. `*kept`, when given, tells
+  // whether the file held this GIF already.
+  std::optional<FileError> save_gif(const std::string& path, bool interlaced, bool* kept = nullptr);
 
   // Releases the held picture.
   void reset();

@@ -91,10 +91,23 @@ const ObservationFolder& MeasurementListing::current(const PlotState& state,
     return *folder_;
   }
   std::vector<std::string> later_stems;
-  for (int day = state.day_index + 1; day <= 6; ++day) {
+  const auto add_day = [&later_stems](const std::string& file_previsioni,
+                                      const std::string& doy_code) {
     for (int kind = 1; kind <= station_kinds; ++kind) {
-      later_stems.push_back(
-          day_file_names(kind, state.forecast_names[day], state.doy_codes[day]).stem);
+      later_stems.push_back(day_file_names(kind, file_previsioni, doy_code).stem);
+    }
+  };
+  const auto today = std::find_if(planned_days_.begin(), planned_days_.end(), [&](const Day& day) {
+    return day.file_previsioni == state.forecast_names[state.day_index] &&
+           day.doy_code == state.doy_codes[state.day_index];
+  });
+  if (today != planned_days_.end()) {
+    for (auto day = today + 1; day != planned_days_.end(); ++day) {
+      add_day(day->file_previsioni, day->doy_code);
+    }
+  } else {
+    for (int day = state.day_index + 1; day <= 6; ++day) {
+      add_day(state.forecast_names[day], state.doy_codes[day]);
     }
   }
   folder_.reset();  // the folder is open while listed: one at a time

@@ -18,6 +18,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "observations/observation_folder.h"
 #include "state/plot_state.h"
@@ -54,6 +56,16 @@ void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int m
 // showed that could not be read, which the run reports once.
 class MeasurementListing {
  public:
+  // A day to be drawn: its month and year (as file_previsioni) and its day of the year.
+  struct Day {
+    std::string file_previsioni;
+    std::string doy_code;
+  };
+  // The days that will be drawn, in order, so that a listing made for one day is made for the
+  // days after it too: a backfill draws a year of days from one listing. Without them, the days
+  // after state.day_index in the table of days are taken.
+  void plan_days(std::vector<Day> days) { planned_days_ = std::move(days); }
+
   // A listing of state.observation_dir for `day_stems` (the stems of the day drawn): the one
   // kept when it is for them and the folder is unchanged, else a new one, which is also for the
   // days after state.day_index when it can be kept for them.
@@ -66,6 +78,7 @@ class MeasurementListing {
 
  private:
   std::optional<ObservationFolder> folder_;
+  std::vector<Day> planned_days_;
   int unreadable_count_ = 0;
   std::string first_unreadable_;
   int first_unreadable_error_ = 0;

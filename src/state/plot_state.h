@@ -53,6 +53,20 @@ struct PlotState {
     unreadable,  // a file of the day that the folder shows could not be read
   };
   DayMeasurements day_measurements = DayMeasurements::drawn;
+  // The slot of today in the table of days: 6 in a run; in a backfill, whose table may end
+  // before today, 7 when today is not in it.
+  std::int16_t today_slot = 6;
+
+  // A backfill of past days writes the archive pictures only.
+  bool archive_only = false;
+  // What the export did with the day's archive picture.
+  enum class ArchiveOutcome {
+    written,    // it holds the day's figure now
+    unchanged,  // it held the day's figure already, and only its time was renewed
+    kept,       // it was kept as it was (export/archive_rule.h)
+    failed,     // it could not be written (reported)
+  };
+  ArchiveOutcome archive_outcome = ArchiveOutcome::failed;
 
   // Forecast-file base name of each day: two-digit month, then four-digit year ("032024").
   BoundedArray<std::string, 1, 6> forecast_names;

@@ -123,10 +123,12 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 }
 
 std::optional<FileError> update_file_atomically(const std::string& path,
-                                                std::span<const unsigned char> bytes) {
+                                                std::span<const unsigned char> bytes, bool* kept) {
   // When the time cannot be renewed (a file of someone else's, a read-only disk), the file is
   // written anew, which tells the operator what is wrong if that fails too.
-  if (touch_if_unchanged(path, bytes)) return std::nullopt;
+  const bool unchanged = touch_if_unchanged(path, bytes);
+  if (kept != nullptr) *kept = unchanged;
+  if (unchanged) return std::nullopt;
   return write_file_atomically(path, bytes);
 }
 

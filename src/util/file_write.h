@@ -43,9 +43,11 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 // `bytes` is kept: only its modification time is renewed, as if it had just been written. Most
 // pictures of a run are of finished days and come out the same run after run; keeping them
 // spares the disk a new file, a rename and a freed file every few minutes. A link at `path` is
-// always replaced, as write_file_atomically does.
+// always replaced, as write_file_atomically does. `*kept`, when given, tells whether the file
+// was kept.
 std::optional<FileError> update_file_atomically(const std::string& path,
-                                                std::span<const unsigned char> bytes);
+                                                std::span<const unsigned char> bytes,
+                                                bool* kept = nullptr);
 
 // Deletes the file at `path`; one that is gone already is no failure.
 std::optional<FileError> remove_file(const std::string& path);

@@ -1,0 +1,41 @@
+// A run draws the six days up to today, and a day's archive picture is final once the day has
+// left them. After an outage longer than that (the machine off, the station's share gone), the
+// archive pictures of the days missed would never be drawn. A backfill draws them: every day of
+// a range gets the archive picture that a run would have written for it while it was among the
+// last six, through the same steps, the same lock and the same archive rules as a run. The
+// current pictures are left alone.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "driver/exit_status.h"
+#include "util/diagnostics.h"
+
+namespace norvane {
+
+struct BackfillRequest {
+  // As for a run: the folder that holds the settings file, and the local calendar date.
+  std::string working_dir;
+  std::chrono::year_month_day today;
+  // The first and the last day drawn; from <= to <= today.
+  std::chrono::year_month_day from;
+  std::chrono::year_month_day to;
+  // Failures and warnings (standard error in the program).
+  MessageSink messages;
+  // The closing summary line (standard output).
+  MessageSink summary;
+  // Progress, a line ending in a carriage return after each day, for a terminal; none when
+  // empty.
+  MessageSink progress;
+  std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
+};
+
+// Draws the archive pictures of the days from `from` to `to`; fails when any picture could not
+// be written, or the station's data could not be seen.
+ExitStatus backfill(const BackfillRequest& request);
+
+// A date as YYYY-MM-DD.
+std::string iso_date(std::chrono::year_month_day date);
+
+}  // namespace norvane

@@ -1,0 +1,100 @@
+#include "driver/backfill.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+
+#include "driver/day_table.h"
+#include "driver/run.h"
+#include "support/messages.h"
+#include "support/station_files.h"
+#include "support/temp_folder.h"
+
+namespace norvane {
+namespace {
+
+using namespace std::chrono;
+
+// A station folder with measurements at hh:30 from 20 December 2025 to 10 January 2026, each
+// day's values its own.
+void prepare_work(const testing::TempFolder& work) {
+  work.write("norvane_foF2.ini", "f\nfc/\no\nobs/\np\nwww/\n");
+  work.make_folder("fc/previous_foF2_plots");
+  work.make_folder("www");
+  std::array<double, 24> forecast{};
+  forecast.fill(7.0);
+  work.write("fc/122025.txt", testing::forecast_file(forecast));
+  forecast.fill(9.0);
+  work.write("fc/012026.txt", testing::forecast_file(forecast));
+  for (sys_days day = sys_days{2025y / December / 20d}; day <= sys_days{2026y / January / 10d};
+       day += days{1}) {
+    const DayNames names = day_names(year_month_day{day});
+    for (int hour = 0; hour < 24; ++hour) {
+      char name[64];
+      std::snprintf(name, sizeof name, "obs/RM041_%s%s%02d3000.TXT",
+                    names.forecast_name.substr(2).c_str(), names.doy_code.c_str(), hour);
+      const double mhz = 3 + static_cast<double>(day.time_since_epoch().count() % 7) + hour / 5.0;
+      work.write(name, testing::measurement_file("Rome", testing::value_field(mhz)));
+    }
+  }
+}
+
+TEST(Backfill, DrawsTheArchivePicturesRunsWouldHaveDrawnAndLeavesTheCurrentOnes) {
+  // The pictures that runs on 2 and 3 January 2026 leave for 28 December to 3 January.
+  testing::TempFolder runs;
+  prepare_work(runs);
+  std::ostringstream run_messages;
+  for (const year_month_day today : {2026y / January / 2d, 2026y / January / 3d}) {
+    ASSERT_EQ(run({runs.path(), today, testing::into(run_messages)}), ExitStatus::success);
+  }
+  ASSERT_EQ(run_messages.str(), "");
+
+  testing::TempFolder work;
+  prepare_work(work);
+  for (int slot = 1; slot <= 6; ++slot) {
+    work.write("www/plotfoF2" + std::to_string(slot) + ".gif", "today's picture");
+  }
+  std::ostringstream messages;
+  std::ostringstream summary;
+  const auto backfill_days = [&] {
+    summary.str("");
+    return backfill({work.path(),
+                     2026y / January / 9d,
+                     2025y / December / 28d,
+                     2026y / January / 3d,
+                     testing::into(messages),
+                     testing::into(summary),
+                     {}});
+  };
+  EXPECT_EQ(backfill_days(), ExitStatus::success);
+  EXPECT_EQ(messages.str(), "");
+  EXPECT_EQ(summary.str(),
+            "backfill 2025-12-28 to 2026-01-03: 7 archive pictures written, 0 unchanged, 0 kept "
+            "as they were, 0 not written\n");
+  EXPECT_EQ(work.list("fc/previous_foF2_plots"), runs.list("fc/previous_foF2_plots"));
+  for (const std::string& name : runs.list("fc/previous_foF2_plots")) {
+    EXPECT_EQ(work.read("fc/previous_foF2_plots/" + name),
+              runs.read("fc/previous_foF2_plots/" + name))
+        << name;
+  }
+  EXPECT_EQ(work.read("www/plotfoF21.gif"), "today's picture");
+  EXPECT_EQ(work.list("www").size(), 6u);
+
+  // Drawn again, the pictures are the same; with a day's files gone, its picture is kept.
+  for (int hour = 0; hour < 24; ++hour) {
+    char name[64];
+    std::snprintf(name, sizeof name, "obs/RM041_2025365%02d3000.TXT", hour);
+    std::filesystem::remove(work / name);
+  }
+  EXPECT_EQ(backfill_days(), ExitStatus::success);
+  EXPECT_EQ(summary.str(),
+            "backfill 2025-12-28 to 2026-01-03: 0 archive pictures written, 6 unchanged, 1 kept "
+            "as they were, 0 not written\n");
+  EXPECT_EQ(work.read("fc/previous_foF2_plots/2025365.gif"),
+            runs.read("fc/previous_foF2_plots/2025365.gif"));
+}
+
+}  // namespace
+}  // namespace norvane
