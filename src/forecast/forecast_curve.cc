@@ -4,7 +4,6 @@
 
 #include "forecast/forecast_file.h"
 #include "util/file_write.h"
-#include "util/input_file.h"
 
 namespace norvane {
 
@@ -13,23 +12,13 @@ void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnos
   // A forecast folder refused in the settings is not read; the refusal has been reported.
   if (state.forecast_dir_refused) return;
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
-  int open_error = 0;
-  auto file = InputFile::open(path, &open_error);
-  if (!file) {
-    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " + error_text(open_error) +
+  const ForecastFile file = read_forecast_file(path);
+  if (file.error != 0) {
+    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
                      " (no forecast curve drawn)");
     return;
   }
-  // Line 1 is a heading. A file of one line keeps it as its values line.
-  std::string values_line;
-  file->read_line(values_line);
-  file->read_line(values_line);
-  if (file->read_error() != 0) {
-    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " +
-                     error_text(file->read_error()) + " (no forecast curve drawn)");
-    return;
-  }
-  const ForecastValues forecast_values = read_forecast_values(values_line);
+  const ForecastValues& forecast_values = file.values;
   if (std::none_of(forecast_values.begin(), forecast_values.end(),
                    [](const auto& value) { return value.has_value(); })) {
     diagnostics.warn("forecast file " + quoted(path) +

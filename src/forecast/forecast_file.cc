@@ -1,5 +1,6 @@
 #include "forecast/forecast_file.h"
 
+#include "util/input_file.h"
 #include "util/number_text.h"
 #include "util/text_fields.h"
 
@@ -25,6 +26,19 @@ ForecastValues read_forecast_values(std::string_view values_line) {
     forecast_values[forecast_hour - 1] = forecast_field_value(values_line, forecast_hour);
   }
   return forecast_values;
+}
+
+ForecastFile read_forecast_file(const std::string& path) {
+  ForecastFile forecast;
+  auto file = InputFile::open(path, &forecast.error);
+  if (!file) return forecast;
+  // Line 1 is a heading. A file of one line keeps it as its values line.
+  std::string values_line;
+  file->read_line(values_line);
+  file->read_line(values_line);
+  forecast.error = file->read_error();
+  if (forecast.error == 0) forecast.values = read_forecast_values(values_line);
+  return forecast;
 }
 
 }  // namespace norvane

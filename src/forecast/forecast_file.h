@@ -29,4 +29,11 @@ std::optional<std::int16_t> forecast_field_value(std::string_view values_line, i
 // The values of a forecast file's values line: line 2, or line 1 of a file of one line.
 ForecastValues read_forecast_values(std::string_view values_line);
 
+// What the forecast file at a path gives: its values, or why it cannot be read.
+struct ForecastFile {
+  int error = 0;  // an errno value, 0 when the file was read
+  ForecastValues values{};
+};
+ForecastFile read_forecast_file(const std::string& path);
+
 }  // namespace norvane
