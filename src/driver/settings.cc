@@ -74,7 +74,8 @@ std::string folder_value(const std::string& work_dir, std::string_view line) {
   return folder;
 }
 
-bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics) {
+bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics,
+                   std::vector<std::string>* lines_as_written) {
   state.work_dir = current_dir;
   if (state.work_dir.empty() || state.work_dir.back() != '/') state.work_dir += '/';
   state.forecast_dir = state.observation_dir = state.picture_dir = state.work_dir;
@@ -93,6 +94,7 @@ bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics
   std::string line;
   while (lines_read < 6 && file->read_line(line)) {
     ++lines_read;
+    if (lines_as_written != nullptr) lines_as_written->push_back(line);
     // A file saved as UTF-16 shows its byte order mark first; its lines would be read as
     // folder names with a NUL after every letter.
     if (lines_read == 1 && (line.starts_with("\xFF\xFE") || line.starts_with("\xFE\xFF"))) {

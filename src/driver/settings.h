@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
@@ -28,6 +29,9 @@ std::string folder_value(const std::string& work_dir, std::string_view line);
 // folder marked as refused. A folder line that names a folder without its closing separator,
 // or begins or ends with a blank, is used as written, with a warning. Returns false when the
 // file is no settings file at all (UTF-16 text): then the run must read and write nothing.
-bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics);
+// When `lines_as_written` is given, the lines read are left in it as the file gives them, for a
+// report of the set-up.
+bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics,
+                   std::vector<std::string>* lines_as_written = nullptr);
 
 }  // namespace norvane

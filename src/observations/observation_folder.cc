@@ -80,6 +80,10 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
     }
     const std::string_view name = entry_name.substr(folder.name_prefix_.size());
 
+    if (entry_name.front() != '.' &&
+        (entry->d_type == DT_REG || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN)) {
+      ++folder.file_count_;
+    }
     if (entry_name.front() != '.' && (!folder.first_file_ || name < *folder.first_file_) &&
         is_regular_file(dir, *entry)) {
       folder.first_file_ = std::string(name);

@@ -47,6 +47,9 @@ class ObservationFolder {
   int list_error() const { return list_error_; }
   // The first ordinary, non-hidden file, as a name to put after observation_dir.
   const std::optional<std::string>& first_file() const { return first_file_; }
+  // How many non-hidden entries the listing showed that are files, links or of a type the
+  // listing does not tell (counted without a closer look, which would cost a call each).
+  std::size_t file_count() const { return file_count_; }
 
   // Whether `day_stem` was one of the stems listed for, letters compared without regard to case.
   bool listed_for(std::string_view day_stem) const;
@@ -83,6 +86,7 @@ class ObservationFolder {
 
   int list_error_ = 0;
   std::optional<std::string> first_file_;
+  std::size_t file_count_ = 0;
 
   // Of names that differ only in case, the one in upper case is kept.
   std::string names_;
