@@ -1,5 +1,6 @@
-// The program's entry: it reads what only the process knows (its current directory and today's
-// local date) and hands them to the run. Everything else lives in the core library.
+// The program's entry: it reads what only the process knows (its arguments, its current
+// directory and today's local date) and hands them, with its two output streams, to the driver.
+// Everything else lives in the core library.
 #include <malloc.h>
 #include <unistd.h>
 
@@ -12,29 +13,36 @@
 #include <string_view>
 #include <system_error>
 
-#include "driver/run.h"
+#include "driver/program.h"
 #include "util/diagnostics.h"
 
 namespace {
 
-std::string current_directory() {
+// The current directory, or "" with `*error` set when it cannot be known (it was removed, say).
+std::string current_directory(int* error) {
   std::string buffer(4096, '\0');
   while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) throw std::system_error(errno, std::generic_category(), "getcwd");
+    if (errno != ERANGE) {
+      *error = errno;
+      return "";
+    }
     buffer.resize(buffer.size() * 2);
   }
   return buffer.c_str();
 }
 
-// Writes `line` to standard error, whole unless it fails.
-void write_to_standard_error(std::string_view line) {
-  while (!line.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, line.data(), line.size());
+// Writes `text` to `fd`, whole unless it fails.
+void write_to(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return;
-    line.remove_prefix(static_cast<std::size_t>(written));
+    text.remove_prefix(static_cast<std::size_t>(written));
   }
 }
+
+void write_to_standard_output(std::string_view text) { write_to(STDOUT_FILENO, text); }
+void write_to_standard_error(std::string_view text) { write_to(STDERR_FILENO, text); }
 
 std::chrono::year_month_day today_local() {
   const std::time_t now = std::time(nullptr);
@@ -49,7 +57,7 @@ std::chrono::year_month_day today_local() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   // Standard error may be a pipe whose reader has gone (a journal restarted, say): a message
   // that cannot be written is dropped, and the run goes on writing its pictures.
   ::signal(SIGPIPE, SIG_IGN);
@@ -58,8 +66,14 @@ int main() {
   ::mallopt(M_MMAP_THRESHOLD, 16 << 20);
   ::mallopt(M_TRIM_THRESHOLD, 64 << 20);
   try {
-    return static_cast<int>(
-        norvane::run({current_directory(), today_local(), write_to_standard_error}));
+    norvane::ProgramRequest request;
+    request.arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
+    request.current_dir = current_directory(&request.current_dir_error);
+    request.today = today_local();
+    request.standard_output = write_to_standard_output;
+    request.standard_error = write_to_standard_error;
+    request.output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
+    return static_cast<int>(norvane::run_program(request));
   } catch (const std::exception& error) {
     write_to_standard_error(std::string(norvane::Diagnostics::prefix) + error.what() + "\n");
     return static_cast<int>(norvane::ExitStatus::failure);

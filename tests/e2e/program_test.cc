@@ -1,13 +1,17 @@
-// The built program, run as the scheduler runs it, in a temporary working folder.
+// The built program, run as the scheduler and an operator run it, in a temporary working folder.
 #include "support/program.h"
 
+#include <gd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
@@ -123,6 +127,169 @@ TEST(Program, ReportsWhatWentWrongAndFails) {
                                        work.path() +
                                        "fc/previous_foF2_plots/\": No such file or directory\n");
   EXPECT_EQ(work.list("www").size(), 6u);
+}
+
+// Every entry below `work`: its name, type and modification time, and a file's content.
+std::vector<std::string> snapshot(const testing::TempFolder& work) {
+  std::vector<std::string> entries;
+  for (const std::string& name : work.list()) {
+    struct stat info {};
+    ::lstat((work / name).c_str(), &info);
+    std::string entry = name;
+    for (const auto number :
+         {static_cast<long long>(info.st_mode), static_cast<long long>(info.st_mtim.tv_sec),
+          static_cast<long long>(info.st_mtim.tv_nsec)}) {
+      entry += ' ';
+      entry += std::to_string(number);
+    }
+    if (S_ISREG(info.st_mode)) {
+      entry += ' ';
+      entry += work.read(name);
+    }
+    entries.push_back(entry);
+  }
+  return entries;
+}
+
+// The pictures of a run, by name, with their bytes; removed from the folder.
+std::vector<std::string> take_pictures(const testing::TempFolder& work) {
+  std::vector<std::string> pictures;
+  for (const std::string folder : {"www/", "fc/previous_foF2_plots/"}) {
+    for (const std::string& name : work.list(folder)) {
+      pictures.push_back(folder + name + " " + work.read(folder + name));
+      std::filesystem::remove(work / (folder + name));
+    }
+  }
+  return pictures;
+}
+
+TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
+  testing::TempFolder work;
+  PlotState days;
+  build_day_table(days, local_today());
+  testing::prepare_station_work(work, days);
+  const auto before = snapshot(work);
+
+  const auto help = testing::run_program(work.path(), {.arguments = {"--help"}});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_TRUE(help.standard_output.starts_with(
+      "Usage: norvane_foF2 [-C DIR] [--check | --backfill FROM TO]\n"))
+      << help.standard_output;
+  EXPECT_EQ(help.standard_error, "");
+
+  const auto version = testing::run_program(work.path(), {.arguments = {"--version"}});
+  EXPECT_EQ(version.exit_status, 0);
+  EXPECT_EQ(version.standard_output,
+            "norvane_foF2 " NORVANE_VERSION "\nlibgd " GD_VERSION_STRING "\n");
+  EXPECT_EQ(version.standard_error, "");
+
+  const struct {
+    std::vector<std::string> arguments;
+    std::string message;  // the start of the line that says what is wrong
+  } usage_errors[] = {
+      {{"foo"}, "unexpected argument \"foo\""},
+      {{"--", "--check"}, "unexpected argument \"--check\""},
+      {{"-x"}, "unknown option \"-x\""},
+      {{"--check=yes"}, "option --check takes no value"},
+      {{"-C"}, "option -C needs a folder"},
+      {{"-C", "missing"}, "-C \"missing\": No such file or directory"},
+      {{"--directory=norvane_foF2.ini"}, "-C \"norvane_foF2.ini\": not a folder"},
+      {{"-C", ".", "-Cfc"}, "-C (--directory) given more than once"},
+      {{"--check", "--backfill", "2020-01-01", "2020-01-02"},
+       "--check and --backfill do not go together"},
+      {{"--backfill", "2020-01-01"}, "--backfill needs two dates"},
+      {{"--backfill", "2020-02-30", "2020-03-01"}, "--backfill: FROM \"2020-02-30\" is not a date"},
+      {{"--backfill", "2020-03-02", "2020-03-01"}, "--backfill: FROM 2020-03-02 is after TO"},
+      {{"--backfill", "2020-03-01", "9999-12-31"}, "--backfill: TO 9999-12-31 is after today"},
+  };
+  for (const auto& usage_error : usage_errors) {
+    const auto result = testing::run_program(work.path(), {.arguments = usage_error.arguments});
+    EXPECT_EQ(result.exit_status, 2) << usage_error.message;
+    EXPECT_TRUE(result.standard_error.starts_with("norvane_foF2: " + usage_error.message))
+        << result.standard_error;
+    EXPECT_TRUE(result.standard_error.ends_with("\nTry 'norvane_foF2 --help'.\n"))
+        << result.standard_error;
+    EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 2)
+        << result.standard_error;
+    EXPECT_EQ(result.standard_output, "") << usage_error.message;
+  }
+  EXPECT_EQ(snapshot(work), before);
+}
+
+TEST(Program, WorksInTheFolderOfDirectoryAsIfStartedThere) {
+  testing::TempFolder work;
+  PlotState days;
+  build_day_table(days, local_today());
+  testing::prepare_station_work(work, days);
+  const std::string parent = std::filesystem::path(work.path()).parent_path().parent_path();
+  const std::string name = std::filesystem::path(work.path()).parent_path().filename();
+  for (;;) {
+    const auto day = local_today();
+    const auto started_there = testing::run_program(work.path());
+    const auto pictures = take_pictures(work);
+    const auto relative = testing::run_program(parent, {.arguments = {"-C", name}});
+    const auto relative_pictures = take_pictures(work);
+    const auto absolute =
+        testing::run_program("/", {.arguments = {"--directory=" + work.path(), "--"}});
+    const auto absolute_pictures = take_pictures(work);
+    if (local_today() != day) continue;  // the runs crossed midnight: run them again
+
+    EXPECT_EQ(started_there.exit_status, 0);
+    EXPECT_EQ(started_there.standard_error, "");
+    EXPECT_EQ(pictures.size(), 12u);
+    for (const auto& result : {relative, absolute}) {
+      EXPECT_EQ(result.exit_status, 0);
+      EXPECT_EQ(result.standard_output, "");
+      EXPECT_EQ(result.standard_error, "");
+    }
+    EXPECT_TRUE(relative_pictures == pictures);
+    EXPECT_TRUE(absolute_pictures == pictures);
+    break;
+  }
+}
+
+TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
+  testing::TempFolder work;
+  PlotState expected_days;
+  build_day_table(expected_days, local_today());
+  testing::prepare_station_work(work, expected_days);
+  const auto before = snapshot(work);
+
+  const auto [ready, days] = run_today(work, {.arguments = {"--check"}});
+  EXPECT_EQ(ready.exit_status, 0);
+  EXPECT_EQ(ready.standard_error, "");
+  const std::string& report = ready.standard_output;
+  EXPECT_NE(report.find("\npicture folder (current pictures): line 6 \"www\\\\\" gives \"" +
+                        work.path() + "www/\": a folder, writable\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\nmeasurement folder: 144 files, the first \"RM041_"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find("\nmeasurements of " + days.date_labels[6] +
+                        " (today): 24 files, the newest at 23:30 UT\n"),
+            std::string::npos)
+      << report;
+  EXPECT_TRUE(report.ends_with(
+      "\nverdict: ready: a run now would write all twelve pictures with forecasts and "
+      "measurements\n"))
+      << report;
+  EXPECT_EQ(snapshot(work), before);
+
+  // No picture folder, no forecast for today's month, and a first file of no known station.
+  std::filesystem::remove(work / "www");
+  std::filesystem::remove(work / ("fc/" + days.forecast_names[6] + ".txt"));
+  work.write("obs/0_notes.txt", "Notes on the station\n");
+  const auto broken_before = snapshot(work);
+  const auto broken = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(broken.exit_status, 1);
+  EXPECT_EQ(broken.standard_error, "");
+  const std::string month =
+      days.forecast_names[6].substr(0, 2) + "/" + days.forecast_names[6].substr(2);
+  EXPECT_TRUE(broken.standard_output.ends_with(
+      "\nverdict: not ready: the picture folder cannot be written; no forecast for " + month +
+      "; no known station\n"))
+      << broken.standard_output;
+  EXPECT_EQ(snapshot(work), broken_before);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 namespace norvane::testing {
 namespace {
@@ -34,7 +35,12 @@ std::string temporary_file(const char* pattern, int& fd) {
 
 }  // namespace
 
-StartedProgram::StartedProgram(const std::string& working_dir, const ProgramOptions& options) {
+StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOptions& options) {
+  std::vector<char*> argv{const_cast<char*>(NORVANE_PROGRAM)};
+  for (const std::string& argument : options.arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
   int output_fd = -1;
   int error_fd = -1;
   output_path_ = temporary_file("/tmp/norvane_out_XXXXXX", output_fd);
@@ -57,10 +63,10 @@ StartedProgram::StartedProgram(const std::string& working_dir, const ProgramOpti
         ::_exit(125);
       }
     }
-    if (::chdir(working_dir.c_str()) != 0) ::_exit(126);
+    if (::chdir(current_dir.c_str()) != 0) ::_exit(126);
     ::dup2(output_fd, STDOUT_FILENO);
     ::dup2(options.broken_standard_error ? broken_pipe[1] : error_fd, STDERR_FILENO);
-    ::execl(NORVANE_PROGRAM, NORVANE_PROGRAM, static_cast<char*>(nullptr));
+    ::execv(NORVANE_PROGRAM, argv.data());
     ::_exit(127);
   }
   ::close(output_fd);
@@ -95,8 +101,8 @@ ProgramResult StartedProgram::wait() {
   return result;
 }
 
-ProgramResult run_program(const std::string& working_dir, const ProgramOptions& options) {
-  return StartedProgram(working_dir, options).wait();
+ProgramResult run_program(const std::string& current_dir, const ProgramOptions& options) {
+  return StartedProgram(current_dir, options).wait();
 }
 
 void open_to_everyone(const std::string& path) {

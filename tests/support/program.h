@@ -1,10 +1,12 @@
-// Runs the built program the way a scheduler does: no arguments, in a given working folder,
-// collecting what it prints; several at once when a test needs them to meet.
+// Runs the built program the way a scheduler or an operator does: in a given current directory,
+// with or without arguments, collecting what it prints; several at once when a test needs them
+// to meet.
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
+#include <vector>
 
 namespace norvane::testing {
 
@@ -16,6 +18,8 @@ struct ProgramResult {
 };
 
 struct ProgramOptions {
+  // The arguments after the program's name.
+  std::vector<std::string> arguments{};
   // Run as an ordinary user (nobody) even when the tests run as root, so that permissions
   // taken away from a file apply to the program; the working folder must be open to it.
   bool unprivileged = false;
@@ -26,7 +30,7 @@ struct ProgramOptions {
 // A started program, waited for when its result is asked.
 class StartedProgram {
  public:
-  StartedProgram(const std::string& working_dir, const ProgramOptions& options);
+  StartedProgram(const std::string& current_dir, const ProgramOptions& options);
   StartedProgram(StartedProgram&& other) noexcept;
   StartedProgram(const StartedProgram&) = delete;
   StartedProgram& operator=(const StartedProgram&) = delete;
@@ -41,7 +45,7 @@ class StartedProgram {
   std::string error_path_;
 };
 
-ProgramResult run_program(const std::string& working_dir, const ProgramOptions& options = {});
+ProgramResult run_program(const std::string& current_dir, const ProgramOptions& options = {});
 
 // Makes everything below `path` readable and writable by every user, for a program run
 // unprivileged.
