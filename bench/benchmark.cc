@@ -15,6 +15,8 @@
 // peak memory from wait4's resource usage. For the year folder it also measures listing the
 // folder six times in a row (a run lists it once per day), after each run so that both see the
 // machine in the same state, and sets the run's time against that cost of reading the directory.
+// Last it times `norvane_foF2 --check` on the year folder in the same way, against listing the
+// folder once (the check lists it once for all six days).
 // Each folder is prepared and written out to disk just before its runs. The measurement
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
@@ -300,12 +302,16 @@ std::string describe(int status) {
   return "ended with wait status " + std::to_string(status);
 }
 
-// Starts `program` with no arguments in `folder`, with standard input from /dev/null and its
-// output to `output` (/dev/null unless given), and waits for it to end.
+// Starts `program` with `arguments` (none unless given) in `folder`, with standard input from
+// /dev/null and its output to `output` (/dev/null unless given), and waits for it to end.
 RunResult run_program(const std::string& program, const fs::path& folder,
-                      const char* output = "/dev/null") {
+                      const char* output = "/dev/null",
+                      const std::vector<std::string>& program_arguments = {}) {
   const std::string folder_text = folder.string();
-  char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
+  std::vector<char*> arguments{const_cast<char*>(program.c_str())};
+  for (const std::string& argument : program_arguments)
+    arguments.push_back(const_cast<char*>(argument.c_str()));
+  arguments.push_back(nullptr);
 
   RunResult result;
   const auto start = steady_clock::now();
@@ -319,7 +325,7 @@ RunResult run_program(const std::string& program, const fs::path& folder,
         ::dup2(output_fd, STDOUT_FILENO) < 0 || ::dup2(output_fd, STDERR_FILENO) < 0 ||
         ::chdir(folder_text.c_str()) != 0)
       ::_exit(127);
-    ::execv(program.c_str(), arguments);
+    ::execv(program.c_str(), arguments.data());
     ::_exit(127);
   }
   rusage usage{};
@@ -370,12 +376,14 @@ struct FolderReport {
   double median_ms = 0;
 };
 
-// Warm-up runs, then `runs` measured runs of the program in `folder`; prints the results.
-// Times `runs` runs of the program in `folder`. `alongside`, when given, is called after each
-// timed run, so that what it times shares the machine's state of the moment with the runs.
+// Warm-up runs, then `runs` measured runs of the program in `folder`, with `arguments`; prints
+// the results. `alongside`, when given, is called after each timed run, so that what it times
+// shares the machine's state of the moment with the runs. Runs without arguments must leave
+// all twelve pictures.
 FolderReport measure_runs(const std::string& program, const WorkingFolder& folder, int runs,
                           year_month_day today, const fs::path& scratch,
-                          const std::function<void()>& alongside = {}) {
+                          const std::function<void()>& alongside = {},
+                          const std::vector<std::string>& arguments = {}) {
   FolderReport report;
   int failures = 0;
   std::string first_failure;
@@ -386,10 +394,10 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
   };
 
   for (int i = 0; i < kWarmUpRuns; ++i) {
-    note(run_program(program, folder.path));
+    note(run_program(program, folder.path, "/dev/null", arguments));
     stop_if_interrupted();
   }
-  if (report.all_succeeded) {
+  if (report.all_succeeded && arguments.empty()) {
     if (const auto missing = missing_picture(folder, today)) {
       report.all_succeeded = false;
       std::cout << folder.name << ": the program ended with status 0 but did not write \""
@@ -400,7 +408,7 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
   std::vector<double> times;
   long peak_kib = 0;
   for (int i = 0; i < runs; ++i) {
-    const RunResult run = run_program(program, folder.path);
+    const RunResult run = run_program(program, folder.path, "/dev/null", arguments);
     note(run);
     times.push_back(run.wall_ms);
     peak_kib = std::max(peak_kib, run.peak_kib);
@@ -422,7 +430,7 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
               << " runs failed, the first with " << first_failure << '\n';
     // Once more with the output kept, to show what the program said.
     const fs::path output = scratch / (folder.name + "-output.txt");
-    run_program(program, folder.path, output.c_str());
+    run_program(program, folder.path, output.c_str(), arguments);
     std::error_code error;
     if (fs::file_size(output, error) > 0 && !error) {
       std::FILE* file = std::fopen(output.c_str(), "r");
@@ -436,10 +444,10 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
   return report;
 }
 
-// Lists `folder` six times in a row, reading every entry; returns the time in ms.
-double list_six_times(const fs::path& folder, long expected_entries) {
+// Lists `folder` `passes` times in a row, reading every entry; returns the time in ms.
+double list_folder(const fs::path& folder, long expected_entries, int passes) {
   const auto start = steady_clock::now();
-  for (int pass = 0; pass < 6; ++pass) {
+  for (int pass = 0; pass < passes; ++pass) {
     DIR* listing = ::opendir(folder.c_str());
     if (listing == nullptr)
       fail_with_errno("cannot list folder \"" + folder.string() + "\"", errno);
@@ -536,18 +544,34 @@ int run(int argc, char** argv) {
   // files plus "." and "..".
   const fs::path year_measurements = year.path / "measurements";
   const long expected_entries = year.measurement_files + 2;
-  list_six_times(year_measurements, expected_entries);  // warm-up
+  list_folder(year_measurements, expected_entries, 6);  // warm-up
   std::vector<double> listing_times;
   const FolderReport year_report = measure_runs(
       program, year, year_runs, today, temporary.path(),
-      [&] { listing_times.push_back(list_six_times(year_measurements, expected_entries)); });
+      [&] { listing_times.push_back(list_folder(year_measurements, expected_entries, 6)); });
   const double listing_ms = median(listing_times);
   std::printf(
       "year: listing the measurement folder six times: median %.2f ms (%d repetitions); "
       "run / list six times = %.1f\n",
       listing_ms, year_runs, year_report.median_ms / listing_ms);
 
-  if (!week_report.all_succeeded || !changing_report.all_succeeded || !year_report.all_succeeded) {
+  // --check lists the folder once for all six days; it is set against one listing, timed in
+  // turn with it.
+  WorkingFolder year_check = year;
+  year_check.name = "year, --check";
+  std::vector<double> one_listing_times;
+  const FolderReport check_report = measure_runs(
+      program, year_check, year_runs, today, temporary.path(),
+      [&] { one_listing_times.push_back(list_folder(year_measurements, expected_entries, 1)); },
+      {"--check"});
+  const double one_listing_ms = median(one_listing_times);
+  std::printf(
+      "year: listing the measurement folder once: median %.2f ms (%d repetitions); "
+      "--check / list once = %.2f\n",
+      one_listing_ms, year_runs, check_report.median_ms / one_listing_ms);
+
+  if (!week_report.all_succeeded || !changing_report.all_succeeded || !year_report.all_succeeded ||
+      !check_report.all_succeeded) {
     std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
     return 1;
   }
