@@ -74,6 +74,9 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       } else {
         return error("option " + std::string(option) + " needs a folder");
       }
+      // An empty name would be the current directory: a scheduler line whose variable is unset
+      // must not run where it happens to start.
+      if (value.empty()) return error(std::string(option) + " \"\": an empty folder name");
       if (command.directory) return error("-C (--directory) given more than once");
       command.directory = std::move(value);
     } else if (argument.starts_with("--") && argument.find('=') != std::string::npos) {

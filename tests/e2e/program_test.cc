@@ -192,6 +192,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       {{"-x"}, "unknown option \"-x\""},
       {{"--check=yes"}, "option --check takes no value"},
       {{"-C"}, "option -C needs a folder"},
+      {{"--directory="}, "--directory \"\": an empty folder name"},
       {{"-C", "missing"}, "-C \"missing\": No such file or directory"},
       {{"--directory=norvane_foF2.ini"}, "-C \"norvane_foF2.ini\": not a folder"},
       {{"-C", ".", "-Cfc"}, "-C (--directory) given more than once"},
