@@ -276,14 +276,25 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
       << report;
   EXPECT_EQ(snapshot(work), before);
 
-  // No picture folder, no forecast for today's month, and a first file of no known station.
-  std::filesystem::remove(work / "www");
-  std::filesystem::remove(work / ("fc/" + days.forecast_names[6] + ".txt"));
+  // A picture folder the program's user may not write in, no forecast for today's month, and a
+  // first file of no known station.
+  namespace fs = std::filesystem;
+  testing::open_to_everyone(work.path());
+  fs::permissions(work / "www",
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::remove(work / ("fc/" + days.forecast_names[6] + ".txt"));
   work.write("obs/0_notes.txt", "Notes on the station\n");
   const auto broken_before = snapshot(work);
-  const auto broken = testing::run_program(work.path(), {.arguments = {"--check"}});
+  const auto broken =
+      testing::run_program(work.path(), {.arguments = {"--check"}, .unprivileged = true});
   EXPECT_EQ(broken.exit_status, 1);
   EXPECT_EQ(broken.standard_error, "");
+  EXPECT_NE(broken.standard_output.find(
+                "\npicture folder (current pictures): line 6 \"www\\\\\" gives \"" + work.path() +
+                "www/\": a folder, not writable: Permission denied\n"),
+            std::string::npos)
+      << broken.standard_output;
   const std::string month =
       days.forecast_names[6].substr(0, 2) + "/" + days.forecast_names[6].substr(2);
   EXPECT_TRUE(broken.standard_output.ends_with(
