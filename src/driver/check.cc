@@ -92,7 +92,10 @@ std::string folder_origin(const std::vector<std::string>& lines, std::size_t lin
                           const std::string& value) {
   std::string text = "line " + std::to_string(line_number);
   if (lines.size() < line_number) return "no " + text + ", so the working folder " + quoted(value);
-  text += " " + quoted(lines[line_number - 1]) + " gives " + quoted(value);
+  text += ' ';
+  text += quoted(lines[line_number - 1]);
+  text += " gives ";
+  text += quoted(value);
   const std::string folder = folder_of(value);
   if (folder.size() != value.size()) {
     text += ", that is names beginning " + quoted(value.substr(folder.size())) + " in " +
