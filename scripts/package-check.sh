@@ -47,10 +47,11 @@ for path in /usr/bin/norvane_foF2 /usr/share/man/man1/norvane_foF2.1.gz \
   /lib/systemd/system/norvane-foF2@.service /lib/systemd/system/norvane-foF2@.timer \
   /lib/systemd/system/norvane-foF2@.path /usr/share/doc/norvane-fof2/README.md \
   /usr/share/doc/norvane-fof2/changelog.gz /usr/share/doc/norvane-fof2/examples/norvane_foF2.ini \
+  /usr/share/norvane-fof2/www/index.html /usr/share/doc/norvane-fof2/examples/web/nginx.conf \
   /usr/share/doc/norvane-fof2/examples/cron.d/norvane-foF2; do
   grep -qx "$path" "$scratch/contents" || fail "the package lacks $path"
 done
-if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_tests' "$scratch/contents"; then
+if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_tests|/www/.*\.conf$' "$scratch/contents"; then
   fail "the package holds files it should not"
 fi
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./lib/systemd/system/norvane-foF2@.service |
