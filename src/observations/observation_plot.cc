@@ -57,7 +57,7 @@ namespace {
 // Whether an open that failed with `error` found no measurement file under the listed name: it
 // went away since the listing, or is something else than a file (a folder, a link to nowhere).
 bool is_no_file(int error) {
-  return error == ENOENT || error == ENOTDIR || error == EISDIR || error == EINVAL ||
+  return error == ENOENT || error == ENOTDIR || error == EISDIR || error == not_a_regular_file ||
          error == ELOOP;
 }
 

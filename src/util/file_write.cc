@@ -13,6 +13,8 @@
 #include <string>
 #include <system_error>
 
+#include "util/input_file.h"
+
 namespace norvane {
 namespace {
 
@@ -86,7 +88,10 @@ bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> 
 
 }  // namespace
 
-std::string error_text(int error_number) { return std::generic_category().message(error_number); }
+std::string error_text(int error_number) {
+  if (error_number == not_a_regular_file) return "not a regular file";
+  return std::generic_category().message(error_number);
+}
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.rfind('/');

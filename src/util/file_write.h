@@ -26,7 +26,8 @@ struct FileError {
   std::string reason;  // the system's reason, such as "No such file or directory"
 };
 
-// The system's text for an errno value.
+// The system's text for an errno value; "not a regular file" for not_a_regular_file
+// (util/input_file.h).
 std::string error_text(int error_number);
 
 // The folder part of `path`, up to and including its last "/"; "./" when it has none.

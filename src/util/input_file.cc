@@ -26,7 +26,7 @@ std::optional<InputFile> InputFile::open_in(int folder_fd, const std::string& na
   if (listed_regular) return InputFile(fd);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    *error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    *error = S_ISDIR(info.st_mode) ? EISDIR : not_a_regular_file;
     ::close(fd);
     return std::nullopt;
   }

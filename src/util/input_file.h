@@ -14,12 +14,16 @@
 
 namespace norvane {
 
+// The error value of a file that is neither a regular file nor a folder (a FIFO, a device, a
+// socket). No errno value says that; error_text gives it the text "not a regular file".
+inline constexpr int not_a_regular_file = -1;
+
 class InputFile {
  public:
   static constexpr std::size_t max_line_bytes = 4096;
 
   // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
-  // the errno value that says why (EISDIR, EINVAL for other non-regular files, ENOENT, ...).
+  // the errno value that says why (ENOENT, EACCES, EISDIR, ...), or to not_a_regular_file.
   static std::optional<InputFile> open(const std::string& path, int* error);
 
   // Opens `name` in the folder open as `folder_fd`. When a listing of that folder has just shown

@@ -1,6 +1,7 @@
 #include "observations/observation_plot.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <sstream>
@@ -169,6 +170,16 @@ TEST_F(ObservationPlot, OnlyFilesOfTheExactNameAreRead) {
   draw();
   EXPECT_EQ(at(102, 100), colours::measured);
   EXPECT_EQ(at(105, 90), colours::background);
+}
+
+TEST_F(ObservationPlot, AFifoUnderAMeasurementFilesNameIsNoFile) {
+  measure(10, 15, 10.0);
+  ASSERT_EQ(::mkfifo((work_ / "obs/TUJ2O_20263431030.TXT").c_str(), 0600), 0);
+  draw();
+  EXPECT_EQ(at(102, 100), colours::measured);
+  EXPECT_EQ(state_.day_measurements, PlotState::DayMeasurements::drawn);
+  listing_.report_unreadable(diagnostics_);
+  EXPECT_EQ(messages_.str(), "");
 }
 
 TEST_F(ObservationPlot, ADecemberDayDrawnInJanuaryUsesItsOwnYear) {

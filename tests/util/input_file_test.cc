@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "util/file_write.h"
 
 using namespace std::string_literals;
 
@@ -58,7 +59,10 @@ TEST(InputFile, OpensOnlyRegularFiles) {
   // A FIFO would block a plain open until a writer came: it is refused at once.
   ASSERT_EQ(::mkfifo((folder / "a_fifo").c_str(), 0600), 0);
   EXPECT_FALSE(InputFile::open(folder / "a_fifo", &error));
-  EXPECT_EQ(error, EINVAL);
+  EXPECT_EQ(error, not_a_regular_file);
+  EXPECT_EQ(error_text(error), "not a regular file");
+  EXPECT_FALSE(InputFile::open("/dev/null", &error));
+  EXPECT_EQ(error_text(error), "not a regular file");
 }
 
 TEST(InputFile, ReadsAWholeFileAfterLines) {
