@@ -10,6 +10,7 @@
 
 #include "surface/bmp_file.h"
 #include "surface/gd_memory_io.h"
+#include "surface/sizing.h"
 #include "util/input_file.h"
 
 namespace norvane {
@@ -68,11 +69,12 @@ GdImage to_palette_picture(gdImagePtr picture) {
 }
 
 // The picture in `bytes` as a libgd palette picture when they are a BMP of 8 bits a pixel that
-// bmp_file reads; nothing else.
+// bmp_file reads, of at most a figure's size; nothing else.
 GdImage decode_indexed(std::span<const unsigned char> bytes) {
   GdImage picture;
   const bool decoded =
       decode_indexed_bmp(bytes, [&](int width, int height, std::span<const Rgb> palette) {
+        if (width > figure_width || height > figure_height) return std::span<std::uint8_t* const>();
         picture.reset(gdImageCreate(width, height));
         if (!picture) throw std::bad_alloc();
         for (const Rgb& colour : palette) {
@@ -91,6 +93,11 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   if (auto error = read_whole_file(path, bytes)) return error;
   GdImage picture = decode_indexed(bytes);
   if (!picture) {
+    // Any other form goes to libgd, once its header has been found sound and its size possible.
+    if (auto fault = bmp_fault(bytes, figure_width, figure_height)) {
+      return FileError{FileError::Scope::file, path, *fault};
+    }
+    shorten_header_for_libgd(bytes);
     GdMemoryReader reader(bytes);
     picture.reset(gdImageCreateFromBmpCtx(reader.context()));
   }

@@ -8,6 +8,10 @@
 
 namespace norvane {
 
+// The size of every figure's raster, in pixels.
+inline constexpr int figure_width = 286;
+inline constexpr int figure_height = 231;
+
 // Sets the margins (top 25, bottom 45, right 10, left 35), the raster to 286 x 231 pixels and
 // the user scale to (-35, 215) at the top-left corner and (251, -46) at the bottom-right one.
 void impostazioni_dimensioni_e_scala_del_form(PlotState& state, DrawingSurface& surface);

@@ -6,6 +6,7 @@
 #include "state/plot_state.h"
 #include "support/gif_picture.h"
 #include "support/temp_folder.h"
+#include "surface/bmp_file.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
 
@@ -51,12 +52,15 @@ TEST(ImageConverter, RefusesWhatIsNotABmpAndKeepsNoFileOpen) {
   EXPECT_FALSE(converter.holds_picture());
 }
 
-// A true-colour BMP as other programs write them, made by libgd, with `colours` colours.
+// A true-colour BMP as other programs write them, made by libgd, with `colours` colours: in
+// two bands of rows, each colour a column of one of them.
 void write_true_colour_bmp(const testing::TempFolder& folder, const std::string& name,
                            int colours) {
-  gdImagePtr image = gdImageCreateTrueColor(colours, 4);
+  const int width = (colours + 1) / 2;
+  gdImagePtr image = gdImageCreateTrueColor(width, 4);
   for (int i = 0; i < colours; ++i) {
-    gdImageLine(image, i, 0, i, 3, gdTrueColor(i % 256, i / 256 * 100, 7));
+    const int row = i / width * 2;
+    gdImageLine(image, i % width, row, i % width, row + 1, gdTrueColor(i % 256, i / 256 * 100, 7));
   }
   int size = 0;
   void* bytes = gdImageBmpPtr(image, &size, 0);
@@ -78,7 +82,51 @@ TEST(ImageConverter, ReadsOtherBmpsThroughLibgd) {
   write_true_colour_bmp(folder, "many.bmp", 300);
   ASSERT_EQ(converter.load_bmp(folder / "many.bmp"), std::nullopt);
   ASSERT_EQ(converter.save_gif(folder / "many.gif", false), std::nullopt);
-  EXPECT_EQ(testing::Picture::load(folder / "many.gif").width(), 300);
+  EXPECT_EQ(testing::Picture::load(folder / "many.gif").width(), 150);
+}
+
+TEST(ImageConverter, RefusesOtherBmpsThatCannotBeAFigureBeforeLibgdReadsThem) {
+  testing::TempFolder folder;
+  ImageConverter converter;
+  // 1,185 bytes of a BMP of 8 bits a pixel declaring 25 x 83,886,100 pixels, all 0 but the
+  // headers' fields: libgd alone took more than 20 s and 4 GB for it.
+  std::string tall(1185, '\0');
+  for (const auto& [at, value] : {std::pair{2, 1185},
+                                  {10, 14 + 40 + 256 * 4},
+                                  {14, 40},
+                                  {18, 25},
+                                  {22, 83886100},
+                                  {26, 1 | 8 << 16}}) {
+    for (int i = 0; i < 4; ++i) tall[at + i] = static_cast<char>(value >> 8 * i);
+  }
+  tall[0] = 'B';
+  tall[1] = 'M';
+  folder.write("tall.bmp", tall);
+  auto error = converter.load_bmp(folder / "tall.bmp");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->reason,
+            "BMP picture of 25 x 83886100 pixels is larger than a figure's 286 x 231 pixels");
+  // The program's own form is held to the figure's size too.
+  const IndexedPicture wide{300, 1, {colours::grid}, std::vector<std::uint8_t>(300, 0)};
+  const auto rle8 = encode_bmp(wide, BmpCompression::rle8);
+  folder.write("wide.bmp", std::string(rle8.begin(), rle8.end()));
+  error = converter.load_bmp(folder / "wide.bmp");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->reason,
+            "BMP picture of 300 x 1 pixels is larger than a figure's 286 x 231 pixels");
+  EXPECT_FALSE(converter.holds_picture());
+}
+
+TEST(ImageConverter, ReportsWhatIsNotARegularFile) {
+  testing::TempFolder folder;
+  ImageConverter converter;
+  folder.make_folder("folder.bmp");
+  auto error = converter.load_bmp(folder / "folder.bmp");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->reason, "Is a directory");
+  error = converter.load_bmp("/dev/null");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->reason, "not a regular file");
 }
 
 }  // namespace

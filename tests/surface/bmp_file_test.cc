@@ -1,9 +1,11 @@
 #include "surface/bmp_file.h"
 
+#include <gd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "support/gif_picture.h"
 
@@ -131,6 +133,148 @@ TEST(BmpFile, RefusesWhatItCannotReadSafely) {
   auto literal = with(rle8, 66, 0);               // literal indexes ...
   literal[67] = 9;                                // ... past the row's end
   EXPECT_FALSE(decode_indexed_bmp(literal));
+}
+
+// A BMP of another program: the header of `header_size` bytes (12, 40, 64, 108 or 124), a
+// palette of 2^bits grey colours for 8 bits a pixel or fewer, then `pixel_bytes` bytes of 0.
+std::vector<unsigned char> foreign_bmp(std::uint32_t header_size, int bits, int compression,
+                                       std::int32_t width, std::int32_t height,
+                                       std::size_t pixel_bytes) {
+  std::vector<unsigned char> out = {'B', 'M'};
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> 8 * i));
+  };
+  const std::uint32_t colours = bits <= 8 ? 1u << bits : 0;
+  const std::uint32_t pixel_offset = 14 + header_size + colours * (header_size == 12 ? 3 : 4);
+  put(static_cast<std::uint32_t>(pixel_offset + pixel_bytes), 4);
+  put(0, 4);
+  put(pixel_offset, 4);
+  put(header_size, 4);
+  const int side_bytes = header_size == 12 ? 2 : 4;
+  put(static_cast<std::uint32_t>(width), side_bytes);
+  put(static_cast<std::uint32_t>(height), side_bytes);
+  put(1, 2);
+  put(static_cast<std::uint32_t>(bits), 2);
+  if (header_size > 12) put(static_cast<std::uint32_t>(compression), 4);
+  out.resize(14 + header_size, 0);
+  for (std::uint32_t i = 0; i < colours; ++i) {
+    const auto grey = static_cast<unsigned char>(i * 255 / (colours - 1));
+    out.insert(out.end(), {grey, grey, grey});
+    if (header_size != 12) out.push_back(0);
+  }
+  out.resize(out.size() + pixel_bytes, 0);
+  return out;
+}
+
+bool libgd_reads(const std::vector<unsigned char>& bytes) {
+  gdImagePtr image = gdImageCreateFromBmpPtr(static_cast<int>(bytes.size()),
+                                             const_cast<unsigned char*>(bytes.data()));
+  if (image) gdImageDestroy(image);
+  return image != nullptr;
+}
+
+TEST(BmpFault, PassesExactlyTheFilesLongEnoughForLibgdToRead) {
+  // For every header and depth, at widths of every remainder modulo 32 pixels: a file one byte
+  // shorter than the rows need is refused, by the check and by libgd alike.
+  for (const std::uint32_t header_size : {12u, 40u, 64u, 108u, 124u}) {
+    for (const int bits : {1, 4, 8, 16, 24, 32}) {
+      if (header_size == 12 && bits == 32) continue;
+      for (std::int32_t width = 1; width <= 286; width += width < 40 ? 1 : 41) {
+        const std::size_t row = (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+        const auto enough = foreign_bmp(header_size, bits, 0, width, 3, 3 * row);
+        const auto short_by_one = foreign_bmp(header_size, bits, 0, width, 3, 3 * row - 1);
+        SCOPED_TRACE(std::to_string(header_size) + "-byte header, " + std::to_string(bits) +
+                     " bits, width " + std::to_string(width));
+        EXPECT_EQ(bmp_fault(enough, 286, 231), std::nullopt);
+        EXPECT_TRUE(libgd_reads(enough));
+        EXPECT_NE(bmp_fault(short_by_one, 286, 231), std::nullopt);
+        EXPECT_FALSE(libgd_reads(short_by_one));
+      }
+    }
+  }
+  // Compressed data can end the picture at once: its two-byte end mark is all it needs.
+  for (const auto& [bits, compression] : {std::pair{8, 1}, std::pair{4, 2}}) {
+    auto end_only = foreign_bmp(40, bits, compression, 286, 231, 2);
+    end_only.back() = 1;
+    EXPECT_EQ(bmp_fault(end_only, 286, 231), std::nullopt);
+    EXPECT_TRUE(libgd_reads(end_only));
+    EXPECT_NE(bmp_fault({end_only.data(), end_only.size() - 1}, 286, 231), std::nullopt);
+  }
+}
+
+TEST(BmpFault, RefusesMalformedHeadersAndSizesOutOfBounds) {
+  const auto fault = [](const std::vector<unsigned char>& bytes) {
+    return bmp_fault(bytes, 286, 231).value_or("none");
+  };
+  // 1,185 bytes declaring 83,886,100 rows.
+  const auto tall = foreign_bmp(40, 24, 0, 25, 83886100, 1185 - 54);
+  ASSERT_EQ(tall.size(), 1185u);
+  EXPECT_EQ(fault(tall),
+            "BMP picture of 25 x 83886100 pixels is larger than a figure's 286 x 231 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 286, 231, 1185 - 54)),
+            "BMP picture of 286 x 231 pixels needs 198660 bytes of pixel data from byte 54, the "
+            "file has 1185 bytes");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, -5, 10, 100)),
+            "BMP picture declares a size of -5 x 10 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 0, 10, 100)),
+            "BMP picture declares a size of 0 x 10 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 10, 0, 100)),
+            "BMP picture declares a size of 10 x 0 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 2147483647, 1, 100)),
+            "BMP picture of 2147483647 x 1 pixels is larger than a figure's 286 x 231 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 287, 1, 1000)),
+            "BMP picture of 287 x 1 pixels is larger than a figure's 286 x 231 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 286, -231, 231 * 860)), "none");  // stored from the top
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 0, 286, -232, 232 * 860)),
+            "BMP picture of 286 x 232 pixels is larger than a figure's 286 x 231 pixels");
+  EXPECT_EQ(fault(foreign_bmp(40, 8, 1, 10, -10, 2)),
+            "compressed BMP picture stored from the top (negative height)");
+  EXPECT_EQ(fault(foreign_bmp(40, 24, 1, 10, 10, 400)),
+            "BMP compression 1 of 24 bits a pixel is not read");
+  EXPECT_EQ(fault(foreign_bmp(40, 16, 3, 10, 10, 400)),
+            "BMP compression 3 of 16 bits a pixel is not read");
+  EXPECT_EQ(fault(foreign_bmp(40, 2, 0, 10, 10, 400)),
+            "BMP pictures of 2 bits a pixel are not read");
+  EXPECT_EQ(fault(foreign_bmp(12, 32, 0, 10, 10, 400)),
+            "BMP pictures of 32 bits a pixel are not read");
+  EXPECT_EQ(fault(foreign_bmp(52, 24, 0, 10, 10, 400)), "not a BMP picture");
+  EXPECT_EQ(fault({'B', 'M', 0, 0}), "not a BMP picture");
+
+  auto bytes = foreign_bmp(124, 24, 0, 10, 10, 400);
+  EXPECT_EQ(fault({bytes.begin(), bytes.begin() + 100}), "BMP header cut short");
+  bytes[26] = 2;
+  EXPECT_EQ(fault(bytes), "BMP header gives 2 planes, not 1");
+  bytes = foreign_bmp(40, 4, 0, 10, 10, 400);
+  bytes[46] = 17;
+  EXPECT_EQ(fault(bytes), "BMP palette of 17 colours for 4 bits a pixel");
+  bytes[46] = 0;
+  bytes[10] = 60;
+  EXPECT_EQ(
+      fault(bytes),
+      "BMP pixel data begins at byte 60, before the end of its headers and palette at byte 118");
+}
+
+TEST(BmpFault, WindowsFourAndFiveHeadersAreCutSoThatLibgdReadsTheirPalette) {
+  // 16 pixels of 4 bits, indexes 0 to 15 of a grey palette, after a 124-byte header.
+  auto bytes = foreign_bmp(124, 4, 0, 16, 1, 8);
+  for (int i = 0; i < 8; ++i)
+    bytes[bytes.size() - 8 + i] = static_cast<unsigned char>(i * 0x22 + 1);
+  ASSERT_EQ(bmp_fault(bytes, 286, 231), std::nullopt);
+  const std::size_t size = bytes.size();
+  shorten_header_for_libgd(bytes);
+  EXPECT_EQ(bytes.size(), size - 84);
+  EXPECT_EQ(bmp_fault(bytes, 286, 231), std::nullopt);
+  gdImagePtr image = gdImageCreateFromBmpPtr(static_cast<int>(bytes.size()), bytes.data());
+  ASSERT_TRUE(image);
+  for (int x = 0; x < 16; ++x) {
+    EXPECT_EQ(gdImageRed(image, gdImageGetPixel(image, x, 0)), x * 17) << x;
+  }
+  gdImageDestroy(image);
+
+  const auto true_colour = foreign_bmp(124, 24, 0, 4, 1, 12);
+  bytes = true_colour;
+  shorten_header_for_libgd(bytes);
+  EXPECT_EQ(bytes, true_colour);  // no palette: libgd reads it as it is
 }
 
 }  // namespace

@@ -30,8 +30,10 @@ TEST(Sizing, GivesTheRasterAndUserScaleOfEveryFigure) {
   EXPECT_EQ(state.margin_bottom, 45);
   EXPECT_EQ(state.margin_right, 10);
   EXPECT_EQ(state.margin_left, 35);
-  EXPECT_EQ(surface.width_px(), 286);
-  EXPECT_EQ(surface.height_px(), 231);
+  EXPECT_EQ(surface.width_px(), figure_width);
+  EXPECT_EQ(surface.height_px(), figure_height);
+  EXPECT_EQ(figure_width, 286);
+  EXPECT_EQ(figure_height, 231);
   EXPECT_EQ(surface.scale_left(), -35);
   EXPECT_EQ(surface.scale_top(), 215);
   EXPECT_EQ(surface.scale_right(), 251);
