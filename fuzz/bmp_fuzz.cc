@@ -1,0 +1,66 @@
+// The BMP reader: the program's own form decoded by bmp_file, which must give back what it
+// encodes, and any BMP as the image converter loads it, whose other forms go to libgd once
+// they have passed the checks; a picture loaded is written as a GIF, as every figure is.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+#include "export/image_converter.h"
+#include "fuzz_support.h"
+#include "surface/bmp_file.h"
+#include "surface/sizing.h"
+
+namespace {
+
+// Decodes `bytes` as the converter does, into a picture of at most a figure's size.
+std::optional<norvane::IndexedPicture> decode(std::span<const std::uint8_t> bytes) {
+  using namespace norvane;
+  IndexedPicture picture;
+  std::vector<std::uint8_t*> rows;
+  const bool decoded = decode_indexed_bmp(bytes, [&](int width, int height,
+                                                     std::span<const Rgb> palette) {
+    if (width > figure_width || height > figure_height) return std::span<std::uint8_t* const>();
+    picture.width = width;
+    picture.height = height;
+    picture.palette.assign(palette.begin(), palette.end());
+    picture.indexes.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
+    for (int row = 0; row < height; ++row) {
+      rows.push_back(picture.indexes.data() + static_cast<std::size_t>(row) * width);
+    }
+    return std::span<std::uint8_t* const>(rows);
+  });
+  if (!decoded) return std::nullopt;
+  return picture;
+}
+
+bool same(const norvane::IndexedPicture& a, const norvane::IndexedPicture& b) {
+  return a.width == b.width && a.height == b.height && a.palette == b.palette &&
+         a.indexes == b.indexes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace norvane;
+  static fuzz::MemoryFile file;
+  static const std::string gif = fuzz::scratch_folder() + "picture.gif";
+  static ImageConverter converter;
+
+  const std::span<const std::uint8_t> bytes(data, size);
+  if (const auto picture = decode(bytes)) {
+    for (const auto compression : {BmpCompression::none, BmpCompression::rle8}) {
+      const auto again = decode(encode_bmp(*picture, compression));
+      if (!again || !same(*again, *picture)) std::abort();
+    }
+  }
+
+  file.set(bytes);
+  if (!converter.load_bmp(file.path())) {
+    if (!converter.holds_picture()) std::abort();
+    (void)converter.save_gif(gif, false);
+  }
+  converter.reset();
+  return 0;
+}
