@@ -5,8 +5,8 @@
 #   scripts/fuzz.sh [seconds]
 #
 # Each target starts from a copy of its seed corpus in fuzz/corpus/<target>/, so that the
-# repository's corpus does not grow. A crash, a leak, a sanitizer report or an input that takes
-# longer than 10 s fails the script; the input that did it is kept in build/fuzz/runs/<target>/
+# repository's corpus does not grow. A crash, a leak, a sanitizer report, an input that takes
+# longer than 10 s or a single allocation of more than 512 MB fails the script; the input that did it is kept in build/fuzz/runs/<target>/
 # beside the target's log, and `build/fuzz/fuzz/fuzz_<target> INPUT` replays it.
 set -eu
 cd "$(dirname "$0")/.."
@@ -36,7 +36,7 @@ for target in settings forecast measurement bmp day; do
   status=0
   # shellcheck disable=SC2086
   ASAN_OPTIONS=detect_leaks=1 build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" \
-    -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/" \
+    -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$work/" \
     $dictionary "$work/corpus" >"$work/log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
   speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/log")
