@@ -25,6 +25,11 @@ cmake -S . -B build/fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelW
   >/dev/null
 cmake --build build/fuzz --parallel "$(nproc)" --target norvane_fuzz >/dev/null
 
+# The targets' scratch files, in memory where the machine has a folder for it; removed at the
+# end even when a target that crashed could not remove its own.
+scratch=$(mktemp -d "${TMPDIR:-/dev/shm}/norvane_fuzz_run.XXXXXX" 2>/dev/null || mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
 failed=""
 for target in settings forecast measurement bmp day; do
   work="build/fuzz/runs/$target"
@@ -35,7 +40,7 @@ for target in settings forecast measurement bmp day; do
   [ -f "fuzz/$target.dict" ] && dictionary="-dict=fuzz/$target.dict"
   status=0
   # shellcheck disable=SC2086
-  ASAN_OPTIONS=detect_leaks=1 build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" \
+  TMPDIR="$scratch" ASAN_OPTIONS=detect_leaks=1 build/fuzz/fuzz/fuzz_"$target" -max_total_time="$seconds" \
     -timeout=10 -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1 -artifact_prefix="$work/" \
     $dictionary "$work/corpus" >"$work/log" 2>&1 || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log")
