@@ -15,8 +15,11 @@
 // peak memory from wait4's resource usage. For the year folder it also measures listing the
 // folder six times in a row (a run lists it once per day), after each run so that both see the
 // machine in the same state, and sets the run's time against that cost of reading the directory.
-// Last it times `norvane_foF2 --check` on the year folder in the same way, against listing the
-// folder once (the check lists it once for all six days).
+// Then it times `norvane_foF2 --check` on the year folder in the same way, against listing the
+// folder once (the check lists it once for all six days). Last it times a backfill of all 365
+// days of the year folder (`--backfill`, the archive pictures removed before each timed run so
+// that each writes them all), against listing the folder once and opening and reading each of
+// its files once, which is what a backfill cannot do without.
 // Each folder is prepared and written out to disk just before its runs. The measurement
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
@@ -383,7 +386,8 @@ struct FolderReport {
 FolderReport measure_runs(const std::string& program, const WorkingFolder& folder, int runs,
                           year_month_day today, const fs::path& scratch,
                           const std::function<void()>& alongside = {},
-                          const std::vector<std::string>& arguments = {}) {
+                          const std::vector<std::string>& arguments = {},
+                          const std::function<void()>& before_each = {}) {
   FolderReport report;
   int failures = 0;
   std::string first_failure;
@@ -408,6 +412,7 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
   std::vector<double> times;
   long peak_kib = 0;
   for (int i = 0; i < runs; ++i) {
+    if (before_each) before_each();
     const RunResult run = run_program(program, folder.path, "/dev/null", arguments);
     note(run);
     times.push_back(run.wall_ms);
@@ -462,6 +467,42 @@ double list_folder(const fs::path& folder, long expected_entries, int passes) {
                     " entries, " + std::to_string(expected_entries) + " expected");
   }
   return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+// Lists `folder` once and opens and reads each of its files; returns the time in ms.
+double list_and_read_folder(const fs::path& folder, long expected_files) {
+  const auto start = steady_clock::now();
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) fail_with_errno("cannot list folder \"" + folder.string() + "\"", errno);
+  long files = 0;
+  char buffer[4096];
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(listing);
+    if (entry == nullptr) break;
+    if (entry->d_name[0] == '.') continue;
+    const int fd = ::openat(::dirfd(listing), entry->d_name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail_with_errno(std::string("cannot open \"") + entry->d_name + "\"", errno);
+    while (::read(fd, buffer, sizeof buffer) > 0) {
+    }
+    ::close(fd);
+    ++files;
+  }
+  const int error = errno;
+  ::closedir(listing);
+  if (error != 0) fail_with_errno("cannot list folder \"" + folder.string() + "\"", error);
+  if (files != expected_files)
+    throw Failure("folder \"" + folder.string() + "\" holds " + std::to_string(files) + " files, " +
+                  std::to_string(expected_files) + " expected");
+  return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+// A date as YYYY-MM-DD.
+std::string iso_date(const year_month_day& date) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+  return text;
 }
 
 std::optional<int> parse_runs(std::string_view text) {
@@ -570,8 +611,31 @@ int run(int argc, char** argv) {
       "--check / list once = %.2f\n",
       one_listing_ms, year_runs, check_report.median_ms / one_listing_ms);
 
+  // A backfill of the whole year reads every file once; it is set against listing the folder
+  // and reading its files once, timed in turn with it. Each timed backfill writes all 365
+  // archive pictures anew.
+  WorkingFolder year_backfill = year;
+  year_backfill.name = "year, --backfill of 365 days";
+  const year_month_day first_day{sys_days{today} - days{364}};
+  const fs::path archive = year.path / "forecasts" / "previous_foF2_plots";
+  std::vector<double> read_times;
+  const FolderReport backfill_report = measure_runs(
+      program, year_backfill, std::min(year_runs, 3), today, temporary.path(),
+      [&] {
+        read_times.push_back(list_and_read_folder(year_measurements, year.measurement_files));
+      },
+      {"--backfill", iso_date(first_day), iso_date(today)},
+      [&] {
+        for (const auto& picture : fs::directory_iterator(archive)) fs::remove(picture.path());
+      });
+  const double read_ms = median(read_times);
+  std::printf(
+      "year: listing the measurement folder once and reading each file once: median %.2f ms "
+      "(%d repetitions); backfill / list and read = %.2f\n",
+      read_ms, std::min(year_runs, 3), backfill_report.median_ms / read_ms);
+
   if (!week_report.all_succeeded || !changing_report.all_succeeded || !year_report.all_succeeded ||
-      !check_report.all_succeeded) {
+      !check_report.all_succeeded || !backfill_report.all_succeeded) {
     std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
     return 1;
   }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/backfill.h"
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
 #include "support/station_files.h"
@@ -245,6 +246,42 @@ TEST(Program, WorksInTheFolderOfDirectoryAsIfStartedThere) {
     }
     EXPECT_TRUE(relative_pictures == pictures);
     EXPECT_TRUE(absolute_pictures == pictures);
+    break;
+  }
+}
+
+TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {
+  testing::TempFolder work;
+  PlotState table;
+  build_day_table(table, local_today());
+  testing::prepare_station_work(work, table);
+  for (;;) {
+    const auto day = local_today();
+    ASSERT_EQ(testing::run_program(work.path()).exit_status, 0);
+    std::vector<std::string> archive;
+    for (const std::string& name : work.list("fc/previous_foF2_plots")) {
+      archive.push_back(name + " " + work.read("fc/previous_foF2_plots/" + name));
+      std::filesystem::remove(work / ("fc/previous_foF2_plots/" + name));
+    }
+    for (const std::string& name : work.list("www"))
+      std::filesystem::remove(work / ("www/" + name));
+    const std::string from =
+        iso_date(std::chrono::year_month_day{std::chrono::sys_days{day} - std::chrono::days{5}});
+    const auto result =
+        testing::run_program(work.path(), {.arguments = {"--backfill", from, iso_date(day)}});
+    if (local_today() != day) continue;  // the runs crossed midnight: run them again
+
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(result.standard_error, "");
+    EXPECT_EQ(result.standard_output, "backfill " + from + " to " + iso_date(day) +
+                                          ": 6 archive pictures written, 0 unchanged, 0 kept as "
+                                          "they were, 0 not written\n");
+    std::vector<std::string> backfilled;
+    for (const std::string& name : work.list("fc/previous_foF2_plots")) {
+      backfilled.push_back(name + " " + work.read("fc/previous_foF2_plots/" + name));
+    }
+    EXPECT_TRUE(backfilled == archive);
+    EXPECT_EQ(work.list("www"), std::vector<std::string>{});
     break;
   }
 }
