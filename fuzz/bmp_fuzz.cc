@@ -16,23 +16,7 @@ namespace {
 
 // Decodes `bytes` as the converter does, into a picture of at most a figure's size.
 std::optional<norvane::IndexedPicture> decode(std::span<const std::uint8_t> bytes) {
-  using namespace norvane;
-  IndexedPicture picture;
-  std::vector<std::uint8_t*> rows;
-  const bool decoded = decode_indexed_bmp(bytes, [&](int width, int height,
-                                                     std::span<const Rgb> palette) {
-    if (width > figure_width || height > figure_height) return std::span<std::uint8_t* const>();
-    picture.width = width;
-    picture.height = height;
-    picture.palette.assign(palette.begin(), palette.end());
-    picture.indexes.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-    for (int row = 0; row < height; ++row) {
-      rows.push_back(picture.indexes.data() + static_cast<std::size_t>(row) * width);
-    }
-    return std::span<std::uint8_t* const>(rows);
-  });
-  if (!decoded) return std::nullopt;
-  return picture;
+  return norvane::decode_indexed_bmp(bytes, norvane::figure_width, norvane::figure_height);
 }
 
 bool same(const norvane::IndexedPicture& a, const norvane::IndexedPicture& b) {

@@ -244,11 +244,13 @@ bool decode_indexed_bmp(std::span<const unsigned char> bytes, const RowsFor& row
   return true;
 }
 
-std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> bytes) {
+std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> bytes,
+                                                 int max_width, int max_height) {
   IndexedPicture picture;
   std::vector<std::uint8_t*> rows;
   const bool decoded = decode_indexed_bmp(bytes, [&](int width, int height,
                                                      std::span<const Rgb> palette) {
+    if (width > max_width || height > max_height) return std::span<std::uint8_t* const>();
     picture.width = width;
     picture.height = height;
     picture.palette.assign(palette.begin(), palette.end());

@@ -56,8 +56,10 @@ using RowsFor = std::function<std::span<std::uint8_t* const>(int width, int heig
 // false for any other file; rows given may then be partly written.
 bool decode_indexed_bmp(std::span<const unsigned char> bytes, const RowsFor& rows_for);
 
-// The picture in `bytes`, decoded as above; nothing for any other file.
-std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> bytes);
+// The picture in `bytes`, decoded as above; nothing for any other file, or for a picture wider
+// than `max_width` or higher than `max_height`.
+std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> bytes,
+                                                 int max_width = 1 << 15, int max_height = 1 << 15);
 
 // A BMP of any other form goes to libgd, which allocates the whole picture its header declares
 // before it reads a pixel, and then reads one pixel at a time: a file of a few hundred bytes
