@@ -57,6 +57,10 @@ StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOpti
     // The program is to meet a broken pipe as a scheduler would give it, not the test's own
     // signal settings.
     ::signal(SIGPIPE, SIG_DFL);
+    // Opened before privileges are dropped: the build folder may lie where nobody cannot reach
+    // (a clone in /root, say), while the program file itself may be run by anyone.
+    const int program_fd = ::open(NORVANE_PROGRAM, O_RDONLY | O_CLOEXEC);
+    if (program_fd < 0) ::_exit(127);
     if (options.unprivileged && ::geteuid() == 0) {
       const gid_t nobody = 65534;
       if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) {
@@ -66,7 +70,7 @@ StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOpti
     if (::chdir(current_dir.c_str()) != 0) ::_exit(126);
     ::dup2(output_fd, STDOUT_FILENO);
     ::dup2(options.broken_standard_error ? broken_pipe[1] : error_fd, STDERR_FILENO);
-    ::execv(NORVANE_PROGRAM, argv.data());
+    ::fexecve(program_fd, argv.data(), environ);
     ::_exit(127);
   }
   ::close(output_fd);
