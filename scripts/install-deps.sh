@@ -6,7 +6,7 @@
 #   scripts/install-deps.sh fuzz       ... and what the fuzz targets need
 #   scripts/install-deps.sh package    ... and what building, installing and checking the .deb needs
 #   scripts/install-deps.sh browser    ... and what the web page's browser test needs
-#   scripts/install-deps.sh format     ... and clang-format, which checks the sources' layout
+#   scripts/install-deps.sh format     ... and clang-format and git, which check the sources' layout
 #
 # Installing needs root; a machine that already has everything needs nothing.
 set -eu
@@ -17,7 +17,7 @@ for group in "$@"; do
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
     package) packages="$packages dpkg-dev file binutils adduser man-db systemd" ;;
     browser) packages="$packages python3 chromium chromium-driver tzdata" ;;
-    format) packages="$packages clang-format" ;;
+    format) packages="$packages clang-format git" ;;
     *)
       echo "install-deps: unknown group \"$group\" (fuzz, package, browser or format)" >&2
       exit 2
