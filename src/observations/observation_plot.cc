@@ -55,10 +55,11 @@ void plot_observation_file(ObservationDay& day, InputFile& file, int hour, int m
 namespace {
 
 // Whether an open that failed with `error` found no measurement file under the listed name: it
-// went away since the listing, or is something else than a file (a folder, a link to nowhere).
+// went away since the listing, or is something else than a file (a folder, a link to nowhere,
+// a socket, which refuses the open with ENXIO).
 bool is_no_file(int error) {
   return error == ENOENT || error == ENOTDIR || error == EISDIR || error == not_a_regular_file ||
-         error == ELOOP;
+         error == ELOOP || error == ENXIO;
 }
 
 }  // namespace
