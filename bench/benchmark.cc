@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // norvane_benchmark: measures how long a run of norvane_foF2 takes and how much memory it needs,
 // in a small and in a very large measurement folder.
 //

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Starts runs of norvane_foF2 that meet on one working folder, as an overloaded scheduler or a
 # stalled share makes them meet, and checks that every run succeeds quietly and every picture is
 # the one a run alone writes:

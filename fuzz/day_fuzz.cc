@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole runs on a working folder made from the input: the figures of the six days to a fixed
 // "today", from a forecast folder and a measurement folder whose files, names and contents
 // alike, the input gives. The input is text: a line "#f NAME" begins a file of the forecast

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The monthly forecast file: the input as a values line, and as a whole forecast file read and
 // drawn the way each figure draws its forecast curve.
 #include <cstddef>

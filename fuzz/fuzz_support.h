@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz targets feed the program's readers with input that libFuzzer makes up, hundreds of
 // times a second. The readers take files, so each target writes its input to a file first:
 // into a memory file where a path to any file will do, into a scratch folder where the name

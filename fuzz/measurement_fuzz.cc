@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measurement files and their value field. The input is a few files of one day, read and drawn
 // one after the other as a day's files are, so that the trace from one value dot to the next
 // is followed too: a line "#hh:mm" begins the file of that hour and minute, and the lines up to

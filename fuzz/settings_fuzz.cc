@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file as the run reads it: the input becomes norvane_foF2.ini in a working folder
 // of its own, and the settings are read from there.
 #include <cstddef>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Included by the install step (packaging/CMakeLists.txt): writes the systemd units and the cron.d
 # example with the path of the installed program, and installs them; into /usr, also the files of
 # a Debian package. It runs when the prefix is

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Checks the web page in Debian's headless Chromium against the demo's pictures, served on
 # 127.0.0.1: installs what it needs, runs the demo (which builds the program), then the test.
 # Its screenshot of the page is left in build/browser-test/page.png. Runs in CI (.ci/run);

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the program, fills the demo working folder demo/ with a forecast and a station's
 # measurements for the last six days, and runs the program there once, as a scheduler would.
 set -eu

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets of fuzz/ with clang's libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs each for a bounded time, 60 seconds unless given:
 #

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs, with apt-get, whatever this Debian machine lacks for building the program and its
 # tests, and for the optional checks named as arguments:
 #

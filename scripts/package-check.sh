@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the Debian package in a Release build and checks it end to end, as an administrator
 # would use it on this machine: its name and contents, installing it (the user norvane, nothing
 # enabled), the installed program and manual page, the demo run through the installed program as

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the program and its tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # every test. The tests run in a time zone far from UTC, given as a POSIX rule that needs no
 # time-zone database, so that a test relying on the clock's zone shows itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's entry: it reads what only the process knows (its arguments, its current
 // directory and today's local date) and hands them, with its two output streams, to the driver.
 // Everything else lives in the core library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // norvane_make_demo_data: prepares a demo working folder for norvane_foF2.
 //
 //   norvane_make_demo_data <working folder> [yyyy-mm-dd]

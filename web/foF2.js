@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Shows the station's six current foF2 pictures and the archive picture of a chosen day, and
 // reloads them every five minutes. Each picture is loaded off-screen and swapped in once it is
 // decoded, so a reload never blanks the page; a picture that is not there shows "No picture for

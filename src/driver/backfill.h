@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A run draws the six days up to today, and a day's archive picture is final once the day has
 // left them. After an outage longer than that (the machine off, the station's share gone), the
 // archive pictures of the days missed would never be drawn. A backfill draws them: every day of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A station is set up once and then runs unattended, so a mistake in its set-up (a folder line
 // without its separator, a picture folder the scheduler's user cannot write, a forecast file not
 // yet delivered) shows only as a failed run, or as pictures without their curves. The check

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program is mostly started by a scheduler with no arguments, and then it runs; the few
 // options are for the people who install, set up and repair a station. An argument must never
 // make the program do more than it was asked: this is the one place that reads the command line,

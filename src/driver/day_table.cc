@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/day_table.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A run draws the six days from five days ago to today. Before anything is drawn, the names and
 // labels those days need are worked out once: the day-of-year code and the month-and-year name
 // of each day (which name its measurement files, its forecast file and its archive picture),

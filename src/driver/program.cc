@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/program.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program's whole life after `main`: read the command line, then show the help or the
 // version, or report a usage error, or run, check or backfill in the working folder it names.
 // `main` hands over what only the process knows (its arguments, current directory and today's

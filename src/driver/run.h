@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A run is the whole life of the program: prepare (minute texts, settings, the table of the six
 // days), size the surface, then for each day from five days ago to today draw its figure and
 // export it, and end. The run never stops early and never retries: a failure costs what it

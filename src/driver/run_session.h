@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A run and a backfill of past days do their work alike: they read the settings, take the run
 // lock, clear what a killed run left, size the surface, and then draw and export each day the
 // same way, from the frame to the pictures. A session holds what that work shares, so that

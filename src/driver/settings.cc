@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/settings.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings file is the program's only configuration: it sits in the working folder and
 // names, on lines 2, 4 and 6, the folder of the monthly forecasts (which also holds the
 // temporary BMP and the archive subfolder), the folder of the station's measurement files and

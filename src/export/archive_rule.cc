@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/archive_rule.h"
 
 namespace norvane {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The archive pictures are the station's record: once a day leaves the six days of a run, its
 // archive picture is never drawn again. A run may therefore replace a day's archive picture
 // only with a figure that shows at least what the station's data showed before. When the run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/figure_export.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A finished figure leaves the program as two GIF pictures: the current picture of its slot
 // (plotfoF21.gif for five days ago to plotfoF26.gif for today), which the web page shows and
 // every run overwrites, and the archive picture named after the day's year and day of the year,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/image_converter.h"
 
 #include <gd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The web page shows GIF pictures, while the drawing surface writes BMP. The image converter
 // bridges the two: it loads the BMP snapshot of a finished figure and writes it as GIF files,
 // as often as asked, until it is reset. A picture of at most 256 colours (every figure is one)

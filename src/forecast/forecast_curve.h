@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each figure shows the month's forecast as a white curve: a filled dot for every hour that has
 // a value, at x = 0, 10, ..., 230 (0 to 23 UT), and a line from each such dot to the dot of the
 // hour before. An hour without a value leaves a gap: no dot, and no line leads to it, from it or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forecast/forecast_file.h"
 
 #include "util/input_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The forecast of foF2 comes as one small text file per month, named after the month and year
 // (022024.txt for February 2024) in the forecast folder. Line 2 holds the 24 hourly values for
 // 0 to 23 UT, in fields of 5 columns: a blank, the whole MHz right-aligned in two columns, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measurement folder can hold years of files and is looked at again for each day, so that a
 // change of its contents takes effect at the next day. One pass over its listing finds both the
 // file that tells the station and the files that can be files of the run's days; a day then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each figure shows the foF2 values the station measured that day. The day's minutes are tried
 // hour by hour, and within an hour in the order 01, 02, ..., 59, 00: the file of hh:00 comes
 // after hh:59. Each measurement file that exists is read, and its line 3 gives, in characters 16

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "observations/station.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The measurement folder holds one small file per measurement of one ionospheric station, named
 // after the date and time of the measurement in the style of that station. The station is
 // recognised by the first four characters of the first line of a file in the folder; its style

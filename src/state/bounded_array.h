@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared record keeps its tables with the index ranges the system is written in: the six
 // days run 1 to 6, the minutes 1 to 60, the hours 0 to 24. Indexing with those numbers directly
 // keeps the code next to the data it describes; an index outside the range is a programming

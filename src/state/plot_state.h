@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The values that the steps of a run hand to one another: the folders named by the settings
 // file, the table of the six days, the hour and minute texts of the measurement-file names, the
 // plot margins and the day being drawn. One PlotState lives for the whole run; the procedures of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "surface/bmp_file.h"
 
 #include <algorithm>

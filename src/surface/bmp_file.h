@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each figure passes from the drawing surface to the image converter as a BMP file in the
 // forecast folder. That snapshot is always of one form, a BMP of 8 bits a pixel with its
 // palette, run-length encoded (RLE8), and both ends handle it here directly: through libgd,

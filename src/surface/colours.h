@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The colours of a figure. Every pixel of every picture is one of these: no anti-aliasing and
 // no blending anywhere, so the pictures keep a small exact palette and tests can tell each
 // element of a figure by its colour.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every figure is composed on one off-screen raster, in user coordinates that are the data's
 // own units: x is universal time at 10 units per hour, y is foF2 in tenths of MHz, upward. The
 // surface keeps the raster, the user scale, the current text position and the circle fill

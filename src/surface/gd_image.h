@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libgd stays at the edge of the system: only the drawing surface and the image converter use
 // it, and they hold its pictures through this owner, so that no picture is ever leaked or freed
 // twice, whatever path a failure takes.

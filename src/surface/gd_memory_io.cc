@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "surface/gd_memory_io.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libgd encodes and decodes pictures through an I/O context, one byte at a time. Its own memory
 // context makes each byte cost some eighty instructions, which for the BMP snapshots of a run
 // came to most of the run's time. These contexts keep the bytes in a plain buffer instead; the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The operator who reports a fault in a picture needs to say which libgd drew it: the program is
 // linked statically, so the version installed on the machine may not be the one inside it. Only
 // surface/ and export/ see libgd's headers, so the version they were built with is read here.

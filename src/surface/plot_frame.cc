@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "surface/plot_frame.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every figure has the same frame, drawn first on the cleared surface: the yellow border of the
 // plot area, the grey grid every 5 hours and every 5 MHz, the numbers along both axes and the
 // two axis titles. The forecast, the measurements and the date line are drawn over it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The figure's geometry is fixed once per run, before the first day is drawn: the margins
 // around the plot area that hold the labels, the raster size that leaves room for them, and the
 // user coordinate system in which the plot area is 0..240 (24 hours) by 0..190 (19 MHz).

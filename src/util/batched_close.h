@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A day can have hundreds of measurement files, each opened, read and closed in turn, and on
 // a machine where every system call is dear the closing alone took about a tenth of a run.
 // Files that are done with are handed over here instead and closed together: descriptors come

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Nobody watches a run: what went wrong reaches the operator as a line in a cron mail or a
 // journal, or not at all. Every procedure reports here, and this is the only place that
 // prints. Each distinct message is printed once per run, so that a cause that costs all six

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pictures the program writes are served by a web server while the next run rewrites them,
 // and the program runs unattended for years. So a file is never written in place: its bytes go
 // to a new temporary file in the same folder, which is then renamed over the final name. A

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every file the program reads is a small file that other programs write: the settings file,
 // the monthly forecasts, the stations' measurement files, and the BMP snapshot of a figure.
 // This is the one way they are read. Only regular files are opened (a folder or a FIFO that happens

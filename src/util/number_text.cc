@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/number_text.h"
 
 #include <cfenv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Values in the forecast and measurement files are written as text and read the lenient way
 // the stations' files have always been read: blanks anywhere are ignored, and the number is
 // whatever decimal number the text starts with. What is new is that a text with no number at

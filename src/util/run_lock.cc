@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/run_lock.h"
 
 #include <fcntl.h>

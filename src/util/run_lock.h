@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Schedulers start runs every few minutes, and a run on a stalled share can outlast the
 // interval, so two runs may meet on one station's folders. They must not overlap: both would
 // write the same pictures, and a run that started before midnight would meet one that started

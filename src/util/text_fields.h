@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The data files of the system are fixed-column text: a value is found by its column numbers,
 // counted from 1, and blanks around it are padding. These helpers cut such fields safely from
 // lines of any length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "driver/settings.h"
 
 #include <gtest/gtest.h>

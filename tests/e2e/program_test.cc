@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program, run as the scheduler and an operator run it, in a temporary working folder.
 #include "support/program.h"
 

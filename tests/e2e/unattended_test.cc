@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The built program left alone as a station leaves it: data that vanishes or cannot be read,
 // runs that meet or are killed, settings that are not text, nobody reading standard error.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "forecast/forecast_curve.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "observations/observation_plot.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/gif_picture.h"
 
 #include <gd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pictures the program wrote, decoded back for tests: pixel colours of a GIF or BMP file.
 #pragma once
 

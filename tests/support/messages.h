@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests collect the program's messages in a string stream.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built program the way a scheduler or an operator does: in a given current directory,
 // with or without arguments, collecting what it prints; several at once when a test needs them
 // to meet.

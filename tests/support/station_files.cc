@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/station_files.h"
 
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Forecast and measurement files as stations write them, for tests.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/station_work.h"
 
 #include <array>

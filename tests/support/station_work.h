@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A station's working folder for end-to-end runs of the program on today's date: settings,
 // folders, forecasts and measurements for the six days of a run.
 #pragma once

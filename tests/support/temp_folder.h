@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tests work on real files in a fresh temporary folder, removed again at the end of the test.
 #pragma once
 

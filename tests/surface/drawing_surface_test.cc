@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "surface/drawing_surface.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/batched_close.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/file_write.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "util/input_file.h"
 
 #include <gtest/gtest.h>

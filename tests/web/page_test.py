@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Checks the foF2 web page in headless Chromium, driven through chromedriver (W3C WebDriver).
 
 Serves, on 127.0.0.1, a folder laid out as web/nginx.conf publishes it: the page in /foF2/, the
