@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     request.arguments.assign(argv + (argc > 0 ? 1 : 0), argv + argc);
     request.current_dir = current_directory(&request.current_dir_error);
     request.today = today_local();
+    request.clock = norvane::system_clock_now;
     request.standard_output = write_to_standard_output;
     request.standard_error = write_to_standard_error;
     request.output_is_terminal = ::isatty(STDOUT_FILENO) == 1;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "driver/exit_status.h"
+#include "state/run_summary.h"
 #include "util/diagnostics.h"
 
 namespace norvane {
@@ -30,6 +31,7 @@ struct BackfillRequest {
   // empty.
   MessageSink progress;
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
+  Clock clock = system_clock_now;
 };
 
 // Draws the archive pictures of the days from `from` to `to`; fails when any picture could not

@@ -79,11 +79,15 @@ ExitStatus run_program(const ProgramRequest& request) {
 
   switch (command.action) {
     case CommandLine::Action::check:
-      return check({working_dir, request.today, request.standard_output});
+      return check({.working_dir = working_dir,
+                    .today = request.today,
+                    .messages = request.standard_output,
+                    .clock = request.clock});
     case CommandLine::Action::backfill: {
       BackfillRequest backfill_request;
       backfill_request.working_dir = working_dir;
       backfill_request.today = request.today;
+      backfill_request.clock = request.clock;
       backfill_request.from = command.backfill_from;
       backfill_request.to = command.backfill_to;
       backfill_request.messages = request.standard_error;
@@ -93,7 +97,10 @@ ExitStatus run_program(const ProgramRequest& request) {
       return backfill(backfill_request);
     }
     default:
-      return run({working_dir, request.today, request.standard_error});
+      return run({.working_dir = working_dir,
+                  .today = request.today,
+                  .messages = request.standard_error,
+                  .clock = request.clock});
   }
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "driver/exit_status.h"
+#include "state/run_summary.h"
 #include "util/diagnostics.h"
 
 namespace norvane {
@@ -25,6 +26,8 @@ struct ProgramRequest {
   int current_dir_error = 0;
   // The local calendar date.
   std::chrono::year_month_day today;
+  // The wall clock, for the time a run ended in what it tells its watchers.
+  Clock clock = system_clock_now;
   MessageSink standard_output;
   MessageSink standard_error;
   bool output_is_terminal = false;

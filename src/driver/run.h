@@ -11,6 +11,7 @@
 #include <string>
 
 #include "driver/exit_status.h"
+#include "state/run_summary.h"
 #include "util/diagnostics.h"
 
 namespace norvane {
@@ -25,6 +26,8 @@ struct RunRequest {
   MessageSink messages;
   // How long the run waits for another run on the same forecast folder to end.
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
+  // The wall clock, for the times in what the run tells its watchers.
+  Clock clock = system_clock_now;
 };
 
 ExitStatus run(const RunRequest& request);

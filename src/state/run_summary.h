@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: MIT
+// What a run drew and wrote, for the programs that watch a station rather than look at its
+// pictures: the record beside the pictures, which the web page reads to caption them, and the
+// metrics file, which monitoring reads to tell when a station goes quiet. The run fills it in
+// as it goes, a day at a time; the writers of those files only read it.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvane {
+
+// The wall clock, in UTC. The program passes the real one; tests pass a fixed time.
+using Clock = std::function<std::chrono::sys_seconds()>;
+
+inline std::chrono::sys_seconds system_clock_now() {
+  return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+// One day's figure and what became of its pictures.
+struct DaySummary {
+  // What became of a picture.
+  enum class Picture {
+    not_written,  // not asked for (a backfill writes no current picture), or its folder refused
+    written,      // it holds the day's figure now
+    unchanged,    // it held the day's figure already; only its time was renewed
+    kept,         // an existing picture was kept as it was (the archive rules)
+    failed,       // it could not be written (reported)
+  };
+
+  // The day's place in its table of six days: 1 is five days before the table's last day, 6
+  // the last day (in a run, today).
+  int slot = 0;
+  // The day drawn, as the date line of its figure prints it ("Date: 05/12/2026").
+  std::chrono::year_month_day date{};
+  std::string date_label;
+  // File names, without their folders: the archive picture ("2026339.gif") and the current
+  // picture ("plotfoF21.gif"; empty in a backfill, which writes none).
+  std::string archive_name;
+  std::string current_name;
+
+  // The measurement files the figure was drawn from: with a value (a red dot) and without one
+  // (a green tick).
+  int files_with_value = 0;
+  int files_without_value = 0;
+  // The newest of them: its time of day in minutes after 00:00 UT (0 to 1439), as its file name
+  // gives it; its value in MHz when it has one; and the forecast of the day's month at that
+  // hour, in MHz, when the forecast gives a value for it.
+  std::optional<int> newest_minute;
+  std::optional<double> newest_value_mhz;
+  std::optional<double> forecast_at_newest_mhz;
+
+  Picture current = Picture::not_written;
+  Picture archive = Picture::not_written;
+};
+
+// What one run, or one backfill, did.
+struct RunSummary {
+  // The name of the working folder (the folder that holds the settings file), which names the
+  // station on a machine that runs several: "rome" for /srv/norvane/rome/.
+  std::string station_folder;
+  // The station as its files tell it: the first line of the measurement file it was told by,
+  // as the file gives it (any bytes); empty when no station was told.
+  std::string station;
+  // The local date the run's six days end with.
+  std::chrono::year_month_day today{};
+  // When the run started and when it ended, in UTC.
+  std::chrono::sys_seconds started{};
+  std::chrono::sys_seconds finished{};
+  // The six days of a run, in the order drawn. A backfill, whose range may be years long,
+  // keeps none: it hands each day on as it is drawn and keeps only the totals below.
+  std::vector<DaySummary> days;
+  // Totals over every day drawn: the pictures written (new or unchanged, current and archive),
+  // the existing archive pictures kept as they were, and the time of the newest measurement
+  // file drawn, from its name (the day and its minute, in UTC).
+  int pictures_written = 0;
+  int archive_pictures_kept = 0;
+  std::optional<std::chrono::sys_seconds> newest_measurement;
+  // Whether the run succeeded (its exit status is 0).
+  bool success = false;
+};
+
+}  // namespace norvane
