@@ -6,9 +6,10 @@
 namespace norvane {
 
 ExitStatus run(const RunRequest& request) {
-  RunSession session(request.messages);
+  RunSession session(request.messages, request.clock);
   if (!session.prepare(request.working_dir, request.lock_wait)) return ExitStatus::failure;
   session.use_days(request.today, request.today);
+  session.look_for_station_files();
   for (int day_index = 1; day_index <= 6; ++day_index) session.draw_day(day_index);
   session.finish();
   return session.failed() ? ExitStatus::failure : ExitStatus::success;

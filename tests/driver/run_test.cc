@@ -84,6 +84,7 @@ TEST(Run, NextDayOverwritesTheCurrentPicturesAndAddsOneArchivePicture) {
   testing::TempFolder work;
   prepare_work(work);
   work.write("fc/122026.txt", testing::forecast_file(flat_forecast(6.0)));
+  work.write("obs/RM041_2026342121500.TXT", testing::measurement_file("Rome", " 8.0"));
   ASSERT_EQ(run_in(work, 2026y / December / 8d).status, ExitStatus::success);
   const auto today_before = testing::Picture::load(work / "www/plotfoF26.gif");
   ASSERT_EQ(run_in(work, 2026y / December / 9d).status, ExitStatus::success);
@@ -97,13 +98,11 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
   testing::TempFolder work;
   const RunResult result = run_in(work, 2024y / March / 7d);
   EXPECT_EQ(result.status, ExitStatus::failure);
-  // Six passes were made: the current pictures are written, the archive folder is missing, so
-  // each day's BMP stays behind. Each cause is reported once.
+  // Six passes were made: the current pictures are written, the archive folder is missing.
+  // Each cause is reported once, and the program's own files are never taken for measurements.
   EXPECT_EQ(work.list(),
-            (std::vector<std::string>{
-                ".norvane_foF2.lock", "grafico1.bmp", "grafico2.bmp", "grafico3.bmp",
-                "grafico4.bmp", "grafico5.bmp", "grafico6.bmp", "plotfoF21.gif", "plotfoF22.gif",
-                "plotfoF23.gif", "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+            (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
+                                      "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   const std::string& folder = work.path();
   EXPECT_EQ(result.messages,
             "norvane_foF2: cannot read settings file \"" + folder +
@@ -116,28 +115,25 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                 folder +
                 "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
-                folder +
-                "previous_foF2_plots/\": No such file or directory\n"
-                // From day 2 on, the first file of the (working) folder is a BMP left behind.
-                "norvane_foF2: no known station: the first line of \"" +
-                folder + "grafico1.bmp\" begins " +
-                norvane::quoted(work.read("grafico1.bmp").substr(0, 4)) +
-                " (no measurements drawn, archive pictures kept)\n");
+                folder + "previous_foF2_plots/\": No such file or directory\n");
 }
 
-TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
+TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {
   testing::TempFolder work;
   prepare_work(work);
   std::filesystem::remove(work / "www");
   work.write("fc/032024.txt", testing::forecast_file(flat_forecast(6.0)));
+  work.write("obs/RM041_2024067121500.TXT", testing::measurement_file("Rome", " 8.0"));
   const RunResult result = run_in(work, 2024y / March / 7d);
   EXPECT_EQ(result.status, ExitStatus::failure);
-  EXPECT_EQ(result.messages, "norvane_foF2: cannot write current pictures in folder \"" +
-                                 work.path() +
-                                 "www/\": No such file or directory (archive pictures not "
-                                 "written either)\n");
-  // Each day got as far as its BMP (beside them: the forecast, the archive folder, the lock).
-  EXPECT_EQ(work.list("fc").size(), 9u);
+  EXPECT_EQ(result.messages, "norvane_foF2: picture folder \"" + work.path() +
+                                 "www/\" of settings file \"" + work.path() +
+                                 "norvane_foF2.ini\" line 6 \"www\\\\\" is missing (no current "
+                                 "pictures written)\n");
+  // Every day's archive picture is written all the same.
+  EXPECT_EQ(work.list("fc/previous_foF2_plots"),
+            (std::vector<std::string>{"2024062.gif", "2024063.gif", "2024064.gif", "2024065.gif",
+                                      "2024066.gif", "2024067.gif"}));
 }
 
 }  // namespace
