@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "driver/run_session.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/station_files.h"
@@ -134,6 +135,47 @@ TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {
   EXPECT_EQ(work.list("fc/previous_foF2_plots"),
             (std::vector<std::string>{"2024062.gif", "2024063.gif", "2024064.gif", "2024065.gif",
                                       "2024066.gif", "2024067.gif"}));
+}
+
+TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
+  testing::TempFolder work;
+  prepare_work(work);
+  std::array<double, 24> forecast = flat_forecast(6.0);
+  forecast[13] = 8.1;
+  work.write("fc/122026.txt", testing::forecast_file(forecast));
+  work.write("obs/RM041_2026344130000.TXT", testing::measurement_file("Rome station", " 7.0"));
+  work.write("obs/RM041_2026344131500.TXT", testing::measurement_file("Rome station", "N/A "));
+  work.write("obs/RM041_2026344124500.TXT", testing::measurement_file("Rome station", " 7.3"));
+  std::ostringstream messages;
+  RunSession session(testing::into(messages), [] { return sys_days{2026y / December / 10d} + 9h; });
+  ASSERT_TRUE(session.prepare(work.path(), seconds(1)));
+  session.use_days(2026y / December / 10d, 2026y / December / 10d);
+  for (int day = 1; day <= 6; ++day) session.draw_day(day);
+  session.finish();
+
+  const RunSummary& summary = session.summary();
+  EXPECT_EQ(summary.station, "Rome");  // the first line of the first file
+  EXPECT_EQ(summary.station_folder, std::filesystem::path(work.path()).parent_path().filename());
+  EXPECT_EQ(summary.finished, sys_days{2026y / December / 10d} + 9h);
+  EXPECT_TRUE(summary.success);
+  ASSERT_EQ(summary.days.size(), 6u);
+  const DaySummary& today = summary.days[5];
+  EXPECT_EQ(today.date, 2026y / December / 10d);
+  EXPECT_EQ(today.date_label, "10/12/2026");
+  EXPECT_EQ(today.archive_name, "2026344.gif");
+  EXPECT_EQ(today.current_name, "plotfoF26.gif");
+  // 13:00 is drawn after 13:15 but is older: the newest is 13:15, which has no value.
+  EXPECT_EQ(today.files_with_value, 2);
+  EXPECT_EQ(today.files_without_value, 1);
+  EXPECT_EQ(today.newest_minute, 13 * 60 + 15);
+  EXPECT_EQ(today.newest_value_mhz, std::nullopt);
+  EXPECT_EQ(today.forecast_at_newest_mhz, 8.1);
+  EXPECT_EQ(today.current, PictureOutcome::written);
+  EXPECT_EQ(today.archive, PictureOutcome::written);
+  EXPECT_EQ(summary.days[0].files_with_value, 0);
+  EXPECT_EQ(summary.pictures_written, 12);
+  EXPECT_EQ(summary.archive_pictures_kept, 0);
+  EXPECT_EQ(summary.newest_measurement, sys_days{2026y / December / 10d} + 13h + 15min);
 }
 
 }  // namespace
