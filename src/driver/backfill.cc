@@ -7,6 +7,8 @@
 
 #include "driver/day_table.h"
 #include "driver/run_session.h"
+#include "export/figure_export.h"
+#include "export/run_record.h"
 
 namespace norvane {
 
@@ -60,6 +62,10 @@ ExitStatus backfill(const BackfillRequest& request) {
     if (table_end == last) break;
   }
   session.finish();
+  if (!state.forecast_dir_refused) {
+    update_archive_index(state.forecast_dir + std::string(archive_folder_name),
+                         session.summary().days, session.diagnostics());
+  }
   if (request.progress) request.progress("\r\x1b[K");
 
   request.summary("backfill " + iso_date(request.from) + " to " + iso_date(request.to) + ": " +

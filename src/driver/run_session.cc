@@ -75,6 +75,7 @@ bool RunSession::prepare(const std::string& working_dir, std::chrono::millisecon
 void RunSession::use_days(std::chrono::year_month_day last_day, std::chrono::year_month_day today) {
   using std::chrono::sys_days;
   build_day_table(state_, last_day);
+  last_day_ = last_day;
   const auto days_before_today = (sys_days{today} - sys_days{last_day}).count();
   state_.today_slot = static_cast<std::int16_t>(days_before_today == 0 ? 6 : 7);
 }
@@ -92,13 +93,33 @@ void RunSession::draw_day(int day_index) {
     surface_.set_text_position(75, 210);
     surface_.print_text("Date: " + state.date_labels[state.day_index]);
     salva_figura(state, surface_, converter_, diagnostics_, file_previsioni);
+    note_day();
   } catch (const std::exception& error) {
     diagnostics_.fail("figure of " + state.date_labels[state.day_index] +
                       " not exported: " + error.what());
     state.archive_outcome = PlotState::ArchiveOutcome::failed;
     converter_.reset();
+    note_day();
   }
   surface_.clear();
+}
+
+void RunSession::note_day() {
+  using Picture = DaySummary::Picture;
+  const int index = state_.day_index;
+  DaySummary day;
+  day.slot = index;
+  day.date =
+      std::chrono::year_month_day{std::chrono::sys_days{last_day_} - std::chrono::days{6 - index}};
+  day.date_label = state_.date_labels[index];
+  const ExportPaths paths = export_paths(state_, state_.forecast_names[index]);
+  day.archive_name = paths.archive_gif.substr(folder_of(paths.archive_gif).size());
+  if (!state_.archive_only) day.current_name = "plotfoF2" + std::to_string(index) + ".gif";
+  constexpr Picture outcomes[] = {Picture::written, Picture::unchanged, Picture::kept,
+                                  Picture::failed};
+  day.archive = state_.forecast_dir_refused ? Picture::not_written
+                                            : outcomes[static_cast<int>(state_.archive_outcome)];
+  summary_.days.push_back(std::move(day));
 }
 
 void RunSession::finish() { measurements_.report_unreadable(diagnostics_); }

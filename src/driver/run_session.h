@@ -13,6 +13,7 @@
 #include "export/image_converter.h"
 #include "observations/observation_plot.h"
 #include "state/plot_state.h"
+#include "state/run_summary.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 #include "util/run_lock.h"
@@ -39,17 +40,27 @@ class RunSession {
   // Reports what is reported once for the whole session.
   void finish();
 
+  // What the session drew: each day drawn, in order, with its date, names and archive outcome.
+  const RunSummary& summary() const { return summary_; }
+  RunSummary& summary() { return summary_; }
+  Diagnostics& diagnostics() { return diagnostics_; }
+
   PlotState& state() { return state_; }
   MeasurementListing& measurements() { return measurements_; }
   bool failed() const { return diagnostics_.failed(); }
 
  private:
+  // Adds the day just drawn to the summary.
+  void note_day();
+
   Diagnostics diagnostics_;
   PlotState state_;
   DrawingSurface surface_;
   ImageConverter converter_;
   MeasurementListing measurements_;
   std::optional<RunLock> lock_;
+  std::chrono::year_month_day last_day_{};
+  RunSummary summary_;
 };
 
 }  // namespace norvane
