@@ -177,13 +177,25 @@ function checkedTimeZone(name) {
   }
 }
 
+// The page's settings, page.conf: "name = value" lines, "#" comments.
 async function readSettings() {
-  const value = await fetchJson("page.json");
-  if (!value) return;
-  if (Number.isFinite(value.out_of_date_after_minutes) && value.out_of_date_after_minutes > 0) {
-    settings.outOfDateMinutes = value.out_of_date_after_minutes;
+  let text = "";
+  try {
+    const response = await fetch("page.conf", { cache: "no-cache" });
+    if (response.ok) text = await response.text();
+  } catch {
+    return;
   }
-  if (typeof value.time_zone === "string") settings.timeZone = checkedTimeZone(value.time_zone);
+  for (const line of text.split("\n")) {
+    const match = /^\s*([a-z_]+)\s*=\s*(.*?)\s*$/.exec(line);
+    if (!match) continue;
+    const [, name, value] = match;
+    if (name === "out_of_date_after_minutes" && Number(value) > 0) {
+      settings.outOfDateMinutes = Number(value);
+    } else if (name === "time_zone") {
+      settings.timeZone = checkedTimeZone(value);
+    }
+  }
 }
 
 // Today by the settings' time zone or the visitor's clock: only for a station without a record.

@@ -278,14 +278,18 @@ def lay_out(web, demo, program, work, port):
         record = json.load(file)
     fourth = datetime.date.fromisoformat(record["days"][3]["date"])
     earlier = fourth.replace(year=fourth.year - 1).isoformat()
-    subprocess.run([program, "-C", demo, "--backfill", earlier, earlier], check=True,
-                   stdout=subprocess.DEVNULL)
+    # The demo has no measurements of that day: the backfill says so, and draws the day all the
+    # same.
+    subprocess.run([program, "-C", demo, "--backfill", earlier, earlier],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    assert os.path.exists(os.path.join(demo, "forecasts", "previous_foF2_plots",
+                                       archive_name(fourth.replace(year=fourth.year - 1))))
     for name in ("www", "stations", "etc"):
         shutil.rmtree(os.path.join(work, name), ignore_errors=True)
     shutil.copytree(web, os.path.join(work, "www"),
-                    ignore=shutil.ignore_patterns("*.conf", "page.json"))
+                    ignore=shutil.ignore_patterns("*.conf"))
     os.makedirs(os.path.join(work, "etc"))
-    shutil.copy(os.path.join(web, "page.json"), os.path.join(work, "etc"))
+    shutil.copy(os.path.join(web, "page.conf"), os.path.join(work, "etc"))
     stations = os.path.join(work, "stations")
     with open(os.path.join(web, "nginx.conf")) as file:
         snippet = file.read()
