@@ -2,6 +2,8 @@
 #include "driver/run.h"
 
 #include "driver/run_session.h"
+#include "export/figure_export.h"
+#include "export/run_record.h"
 
 namespace norvane {
 
@@ -11,7 +13,17 @@ ExitStatus run(const RunRequest& request) {
   session.use_days(request.today, request.today);
   session.look_for_station_files();
   for (int day_index = 1; day_index <= 6; ++day_index) session.draw_day(day_index);
+  // What the run drew, for the page and for scripts: the archive index while the lock is held,
+  // then the run record, whose "success" covers the index too.
+  const PlotState& state = session.state();
+  if (state.forecast_dir_status == PlotState::FolderStatus::usable) {
+    update_archive_index(state.forecast_dir + std::string(archive_folder_name),
+                         session.summary().days, session.diagnostics());
+  }
   session.finish();
+  if (state.picture_dir_status == PlotState::FolderStatus::usable) {
+    write_run_record(state.picture_dir, session.summary(), session.diagnostics());
+  }
   return session.failed() ? ExitStatus::failure : ExitStatus::success;
 }
 
