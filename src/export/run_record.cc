@@ -140,10 +140,13 @@ std::string text_of(const Json& value, int indent) {
   return value.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-std::optional<FileError> write_json(const std::string& path, const Json& value, int indent) {
+// Writes `value` at `path`; `every_run` for a file rewritten by each run, which then takes the
+// way that frees no disk blocks (util/file_write.h).
+std::optional<FileError> write_json(const std::string& path, const Json& value, int indent,
+                                    bool every_run = false) {
   const std::string text = text_of(value, indent);
-  return write_file_atomically(path,
-                               {reinterpret_cast<const unsigned char*>(text.data()), text.size()});
+  const std::span bytes{reinterpret_cast<const unsigned char*>(text.data()), text.size()};
+  return every_run ? write_file_by_turns(path, bytes) : write_file_atomically(path, bytes);
 }
 
 // The JSON in the file at `path`; nothing when the file is missing, unreadable or no JSON.
@@ -314,7 +317,7 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                        {"success", summary.success},
                        {"days", std::move(days)}};
   const std::string path = picture_dir + std::string(run_record_name);
-  report_write(write_json(path, record, 2), "run record", path, diagnostics);
+  report_write(write_json(path, record, 2, true), "run record", path, diagnostics);
 }
 
 void update_archive_index(const std::string& archive_dir, std::span<const DaySummary> days,
