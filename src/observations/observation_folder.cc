@@ -17,6 +17,33 @@ namespace {
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// The last two of the first `length` characters of `text` (which has that many), in upper case,
+// as a number below 65536.
+unsigned ending_of(std::string_view text, std::size_t length) {
+  const auto byte = [&](std::size_t back) {
+    return length >= back ? static_cast<unsigned char>(upper(text[length - back])) : 0u;
+  };
+  return byte(2) << 8 | byte(1);
+}
+
+bool has_bit(const std::vector<std::uint64_t>& bits, unsigned place) {
+  return (bits[place / 64] & (std::uint64_t{1} << (place % 64))) != 0;
+}
+
+void set_bit(std::vector<std::uint64_t>& bits, unsigned place) {
+  bits[place / 64] |= std::uint64_t{1} << (place % 64);
+}
+
+// The place of the mark of the first `length` characters of `text` (which has that many), taken
+// in upper case: a number below 65536 (FNV-1a, folded).
+unsigned mark_of(std::string_view text, std::size_t length) {
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < length; ++i) {
+    hash = (hash ^ static_cast<unsigned char>(upper(text[i]))) * 16777619u;
+  }
+  return (hash ^ (hash >> 16)) & 0xFFFF;
+}
+
 // Whether the entry is a regular file, or a link to one.
 bool is_regular_file(DIR* dir, const dirent& entry) {
   if (entry.d_type == DT_REG) return true;
@@ -74,14 +101,19 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
     const std::string upper_stem = upper_ascii(stem);
     if (!folder.stem_by_text_.try_emplace(upper_stem, folder.upper_stems_.size()).second) return;
     folder.upper_stems_.push_back(upper_stem);
-    if (std::find(folder.stem_lengths_.begin(), folder.stem_lengths_.end(), upper_stem.size()) ==
-        folder.stem_lengths_.end()) {
-      folder.stem_lengths_.push_back(upper_stem.size());
+    auto length =
+        std::find_if(folder.stem_lengths_.begin(), folder.stem_lengths_.end(),
+                     [&](const StemLength& known) { return known.length == upper_stem.size(); });
+    if (length == folder.stem_lengths_.end()) {
+      length = folder.stem_lengths_.insert(folder.stem_lengths_.end(), {upper_stem.size()});
     }
+    set_bit(length->endings, ending_of(upper_stem, upper_stem.size()));
+    set_bit(length->marks, mark_of(upper_stem, upper_stem.size()));
   };
   for (const std::string& stem : day_stems) add_stem(stem);
   for (const std::string& stem : later_stems) add_stem(stem);
-  std::sort(folder.stem_lengths_.begin(), folder.stem_lengths_.end());
+  std::sort(folder.stem_lengths_.begin(), folder.stem_lengths_.end(),
+            [](const StemLength& a, const StemLength& b) { return a.length < b.length; });
   folder.files_by_stem_.resize(folder.upper_stems_.size());
 
   for (;;) {
@@ -123,8 +155,13 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
 
 std::optional<std::size_t> ObservationFolder::stem_of(std::string_view name) const {
   char upper_prefix[256];
-  for (const std::size_t length : stem_lengths_) {
+  for (const StemLength& stem_length : stem_lengths_) {
+    const std::size_t length = stem_length.length;
     if (length > name.size() || length > sizeof upper_prefix) break;
+    if (!has_bit(stem_length.endings, ending_of(name, length)) ||
+        !has_bit(stem_length.marks, mark_of(name, length))) {
+      continue;
+    }
     for (std::size_t i = 0; i < length; ++i) upper_prefix[i] = upper(name[i]);
     const auto found = stem_by_text_.find(std::string_view(upper_prefix, length));
     if (found != stem_by_text_.end()) return found->second;

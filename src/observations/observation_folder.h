@@ -101,7 +101,16 @@ class ObservationFolder {
     }
   };
   std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> stem_by_text_;
-  std::vector<std::size_t> stem_lengths_;
+  // For each length of stem, a bit for each stem of that length at the place of its last two
+  // characters, and one at a place its whole text gives: a year of a station's names is mostly
+  // other days', and these tell nearly all of them apart, the first at the cost of two
+  // characters, before a name's start is looked up.
+  struct StemLength {
+    std::size_t length = 0;
+    std::vector<std::uint64_t> endings = std::vector<std::uint64_t>(65536 / 64);
+    std::vector<std::uint64_t> marks = std::vector<std::uint64_t>(65536 / 64);
+  };
+  std::vector<StemLength> stem_lengths_;
   std::vector<std::string> files_by_stem_;
   // What identifies the listed folder and its state when it was listed; `reusable_` is false
   // when that state cannot vouch for an unchanged folder.
