@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "driver/exit_status.h"
@@ -32,6 +33,8 @@ struct BackfillRequest {
   MessageSink progress;
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
   Clock clock = system_clock_now;
+  // As for a run: the metrics file written at the end, when given.
+  std::optional<std::string> metrics_file{};
 };
 
 // Draws the archive pictures of the days from `from` to `to`; fails when any picture could not

@@ -80,6 +80,18 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       if (value.empty()) return error(std::string(option) + " \"\": an empty folder name");
       if (command.directory) return error("-C (--directory) given more than once");
       command.directory = std::move(value);
+    } else if (argument == "--metrics" || argument.starts_with("--metrics=")) {
+      std::string value;
+      if (argument.size() > 9) {
+        value = argument.substr(10);
+      } else if (has_next) {
+        value = arguments[++i];
+      } else {
+        return error("option --metrics needs a file");
+      }
+      if (value.empty()) return error("--metrics \"\": an empty file name");
+      if (command.metrics_file) return error("--metrics given more than once");
+      command.metrics_file = std::move(value);
     } else if (argument.starts_with("--") && argument.find('=') != std::string::npos) {
       const std::string name = argument.substr(0, argument.find('='));
       if (name == "--help" || name == "--version" || name == "--check") {
@@ -97,6 +109,7 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
   }
 
   if (check && backfill) return error("--check and --backfill do not go together");
+  if (check && command.metrics_file) return error("--check and --metrics do not go together");
   if (help) {
     command.action = CommandLine::Action::help;
   } else if (version) {
@@ -124,7 +137,8 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
 }
 
 std::string_view usage_text() {
-  return "Usage: norvane_foF2 [-C DIR] [--check | --backfill FROM TO]\n"
+  return "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO]\n"
+         "       norvane_foF2 [-C DIR] --check\n"
          "       norvane_foF2 -h | --help\n"
          "       norvane_foF2 --version\n"
          "Without options, draws the foF2 figures of the last six days as the settings file\n"
@@ -134,6 +148,7 @@ std::string_view usage_text() {
          "  --check                  report what a run would do, without doing it\n"
          "  --backfill FROM TO       draw the archive pictures of the days FROM to TO "
          "(YYYY-MM-DD)\n"
+         "  --metrics=FILE           write what the run did to FILE, for Prometheus\n"
          "  -h, --help               show this help and exit\n"
          "  --version                show the version and exit\n"
          "\n"

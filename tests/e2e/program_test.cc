@@ -175,7 +175,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   const auto help = testing::run_program(work.path(), {.arguments = {"--help"}});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_TRUE(help.standard_output.starts_with(
-      "Usage: norvane_foF2 [-C DIR] [--check | --backfill FROM TO]\n"))
+      "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO]\n"))
       << help.standard_output;
   EXPECT_EQ(help.standard_error, "");
 
@@ -201,6 +201,10 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       {{"--check", "--backfill", "2020-01-01", "2020-01-02"},
        "--check and --backfill do not go together"},
       {{"--backfill", "2020-01-01"}, "--backfill needs two dates"},
+      {{"--metrics"}, "option --metrics needs a file"},
+      {{"--metrics="}, "--metrics \"\": an empty file name"},
+      {{"--metrics=a.prom", "--metrics", "b.prom"}, "--metrics given more than once"},
+      {{"--metrics", "a.prom", "--check"}, "--check and --metrics do not go together"},
       {{"--backfill", "2020-02-30", "2020-03-01"}, "--backfill: FROM \"2020-02-30\" is not a date"},
       {{"--backfill", "2020-03-02", "2020-03-01"}, "--backfill: FROM 2020-03-02 is after TO"},
       {{"--backfill", "2020-03-01", "9999-12-31"}, "--backfill: TO 9999-12-31 is after today"},
