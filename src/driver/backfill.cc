@@ -7,6 +7,7 @@
 
 #include "driver/day_table.h"
 #include "driver/run_session.h"
+#include "export/metrics_file.h"
 
 namespace norvane {
 
@@ -17,18 +18,15 @@ std::string iso_date(std::chrono::year_month_day date) {
   return text;
 }
 
-ExitStatus backfill(const BackfillRequest& request) {
+namespace {
+
+// Draws the days of the request in a prepared session and prints the summary line.
+void draw_range(const BackfillRequest& request, RunSession& session) {
   using std::chrono::days;
   using std::chrono::sys_days;
   using Outcome = PlotState::ArchiveOutcome;
   const sys_days first{request.from};
   const sys_days last{request.to};
-  if (first > last || last > sys_days{request.today}) {
-    throw std::invalid_argument("a backfill runs from a day to a later one, up to today");
-  }
-
-  RunSession session(request.messages);
-  if (!session.prepare(request.working_dir, request.lock_wait)) return ExitStatus::failure;
   PlotState& state = session.state();
   state.archive_only = true;
   // One listing of the measurement folder serves every day while the folder does not change.
@@ -68,6 +66,22 @@ ExitStatus backfill(const BackfillRequest& request) {
                   std::to_string(counts[static_cast<int>(Outcome::unchanged)]) + " unchanged, " +
                   std::to_string(counts[static_cast<int>(Outcome::kept)]) + " kept as they were, " +
                   std::to_string(counts[static_cast<int>(Outcome::failed)]) + " not written\n");
+}
+
+}  // namespace
+
+ExitStatus backfill(const BackfillRequest& request) {
+  using std::chrono::sys_days;
+  if (sys_days{request.from} > sys_days{request.to} ||
+      sys_days{request.to} > sys_days{request.today}) {
+    throw std::invalid_argument("a backfill runs from a day to a later one, up to today");
+  }
+  RunSession session(request.messages);
+  if (session.prepare(request.working_dir, request.lock_wait)) draw_range(request, session);
+  session.end(request.clock());
+  if (request.metrics_file) {
+    write_metrics_file(*request.metrics_file, session.summary(), session.diagnostics());
+  }
   return session.failed() ? ExitStatus::failure : ExitStatus::success;
 }
 

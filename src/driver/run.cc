@@ -2,15 +2,22 @@
 #include "driver/run.h"
 
 #include "driver/run_session.h"
+#include "export/metrics_file.h"
 
 namespace norvane {
 
 ExitStatus run(const RunRequest& request) {
   RunSession session(request.messages);
-  if (!session.prepare(request.working_dir, request.lock_wait)) return ExitStatus::failure;
-  session.use_days(request.today, request.today);
-  for (int day_index = 1; day_index <= 6; ++day_index) session.draw_day(day_index);
-  session.finish();
+  if (session.prepare(request.working_dir, request.lock_wait)) {
+    session.use_days(request.today, request.today);
+    for (int day_index = 1; day_index <= 6; ++day_index) session.draw_day(day_index);
+    session.finish();
+  }
+  // A run that could not even start is what monitoring most needs to hear of.
+  session.end(request.clock());
+  if (request.metrics_file) {
+    write_metrics_file(*request.metrics_file, session.summary(), session.diagnostics());
+  }
   return session.failed() ? ExitStatus::failure : ExitStatus::success;
 }
 

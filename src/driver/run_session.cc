@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -58,11 +59,18 @@ void remove_leftover_temporaries(const PlotState& state) {
   }
 }
 
+// The name of the folder `path`: "rome" for "/srv/norvane/rome" and "/srv/norvane/rome/".
+std::string folder_name(std::string_view path) {
+  while (path.size() > 1 && path.ends_with('/')) path.remove_suffix(1);
+  return std::string(path.substr(path.find_last_of('/') + 1));
+}
+
 }  // namespace
 
 RunSession::RunSession(MessageSink messages) : diagnostics_(std::move(messages)) {}
 
 bool RunSession::prepare(const std::string& working_dir, std::chrono::milliseconds lock_wait) {
+  summary_.station_folder = folder_name(working_dir);
   fill_minute_labels(state_);
   if (!read_settings(state_, working_dir, diagnostics_)) return false;
   lock_ = take_run_lock(state_, lock_wait, diagnostics_);
@@ -102,5 +110,10 @@ void RunSession::draw_day(int day_index) {
 }
 
 void RunSession::finish() { measurements_.report_unreadable(diagnostics_); }
+
+void RunSession::end(std::chrono::sys_seconds finished) {
+  summary_.finished = finished;
+  summary_.success = !diagnostics_.failed();
+}
 
 }  // namespace norvane

@@ -13,6 +13,7 @@
 #include "export/image_converter.h"
 #include "observations/observation_plot.h"
 #include "state/plot_state.h"
+#include "state/run_summary.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
 #include "util/run_lock.h"
@@ -39,9 +40,15 @@ class RunSession {
   // Reports what is reported once for the whole session.
   void finish();
 
+  // Records the end of the session, `finished`, and whether it succeeded.
+  void end(std::chrono::sys_seconds finished);
+
   PlotState& state() { return state_; }
   MeasurementListing& measurements() { return measurements_; }
+  Diagnostics& diagnostics() { return diagnostics_; }
   bool failed() const { return diagnostics_.failed(); }
+  // What the session did, for the programs that watch the station.
+  const RunSummary& summary() const { return summary_; }
 
  private:
   Diagnostics diagnostics_;
@@ -50,6 +57,7 @@ class RunSession {
   ImageConverter converter_;
   MeasurementListing measurements_;
   std::optional<RunLock> lock_;
+  RunSummary summary_;
 };
 
 }  // namespace norvane

@@ -255,6 +255,59 @@ TEST(Program, WorksInTheFolderOfDirectoryAsIfStartedThere) {
   }
 }
 
+TEST(Program, MetricsFileTellsWhenARunEndedAndWhetherItSucceededWithoutChangingIt) {
+  testing::TempFolder work;
+  PlotState days;
+  build_day_table(days, local_today());
+  testing::prepare_station_work(work, days);
+  const std::string parent = std::filesystem::path(work.path()).parent_path().parent_path();
+  const std::string name = std::filesystem::path(work.path()).parent_path().filename();
+  const std::string label = "{station=\"" + name + "\"} ";
+  const auto now = [] {
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now())
+        .time_since_epoch()
+        .count();
+  };
+
+  // FILE is taken from the current directory, not from -C's folder.
+  const auto started = now();
+  const auto ok =
+      testing::run_program(parent, {.arguments = {"-C", name, "--metrics", name + "/m.prom"}});
+  const auto ended = now();
+  EXPECT_EQ(ok.exit_status, 0);
+  EXPECT_EQ(ok.standard_error, "");
+  const std::string metrics = work.read("m.prom");
+  EXPECT_NE(metrics.find("\nnorvane_fof2_last_run_success" + label + "1\n"), std::string::npos)
+      << metrics;
+  const std::string stamp = "\nnorvane_fof2_last_run_timestamp_seconds" + label;
+  ASSERT_NE(metrics.find(stamp), std::string::npos) << metrics;
+  const long long finished = std::stoll(metrics.substr(metrics.find(stamp) + stamp.size()));
+  EXPECT_GE(finished, started);
+  EXPECT_LE(finished, ended);
+
+  // A metrics file that cannot be written is reported and changes nothing else.
+  const auto unwritable = testing::run_program(work.path(), {.arguments = {"--metrics=no/m.prom"}});
+  EXPECT_EQ(unwritable.exit_status, 0);
+  EXPECT_EQ(unwritable.standard_error, "norvane_foF2: cannot write metrics file \"" + work.path() +
+                                           "no/m.prom\": No such file or directory (monitoring "
+                                           "not told of this run)\n");
+  EXPECT_EQ(work.list("www").size(), 6u);
+
+  // A failed run, and a backfill, write it too.
+  std::filesystem::remove_all(work / "fc/previous_foF2_plots");
+  const auto failed = testing::run_program(work.path(), {.arguments = {"--metrics=m.prom"}});
+  EXPECT_EQ(failed.exit_status, 1);
+  EXPECT_NE(work.read("m.prom").find("\nnorvane_fof2_last_run_success" + label + "0\n"),
+            std::string::npos);
+  work.make_folder("fc/previous_foF2_plots");
+  const std::string today = iso_date(local_today());
+  const auto backfilled = testing::run_program(
+      work.path(), {.arguments = {"--backfill", today, today, "--metrics", "b.prom"}});
+  EXPECT_EQ(backfilled.exit_status, 0);
+  EXPECT_NE(work.read("b.prom").find("\nnorvane_fof2_last_run_success" + label + "1\n"),
+            std::string::npos);
+}
+
 TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {
   testing::TempFolder work;
   PlotState table;
