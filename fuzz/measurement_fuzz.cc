@@ -10,9 +10,11 @@
 #include <cstdlib>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "driver/day_table.h"
 #include "fuzz_support.h"
+#include "observations/day_reading.h"
 #include "observations/observation_plot.h"
 #include "state/plot_state.h"
 #include "surface/sizing.h"
@@ -53,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace norvane;
   static Figure figure;
 
-  ObservationDay day{figure.state, figure.surface, {}, 0, 0};
+  std::vector<Measurement> measurements;
   int files = 0;
   fuzz::for_each_section(
       {reinterpret_cast<const char*>(data), size},
@@ -70,8 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int error = 0;
         auto file = InputFile::open(figure.file.path(), &error);
         if (!file) std::abort();
-        plot_observation_file(day, *file, hour, minute == 0 ? 60 : minute);
+        if (auto measurement = read_measurement(*file, hour, minute == 0 ? 60 : minute)) {
+          measurements.push_back(*measurement);
+        }
       });
+  plot_measurements(figure.surface, measurements);
   figure.surface.clear();
   return 0;
 }

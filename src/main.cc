@@ -2,6 +2,7 @@
 // The program's entry: it reads what only the process knows (its arguments, its current
 // directory and today's local date) and hands them, with its two output streams, to the driver.
 // Everything else lives in the core library.
+#include <fcntl.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -45,6 +46,31 @@ void write_to(int fd, std::string_view text) {
 void write_to_standard_output(std::string_view text) { write_to(STDOUT_FILENO, text); }
 void write_to_standard_error(std::string_view text) { write_to(STDERR_FILENO, text); }
 
+// Makes sure that descriptors 0, 1 and 2 are open. A scheduler line such as "2>&-" starts the
+// program with one of them closed, and the next file the program opens would take its number:
+// messages meant for standard error would then be written into a picture or a measurement
+// file. A closed stream is put on /dev/null, or where there is none on a pipe nobody reads, so
+// that what goes to it is dropped.
+void keep_standard_descriptors_open() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    const int null_fd = ::open("/dev/null", O_RDWR | O_NOCTTY);
+    if (null_fd == fd) continue;
+    if (null_fd >= 0) ::close(null_fd);
+    // No /dev/null: the lowest free descriptors, this one first, go to a pipe whose reading
+    // end is closed, so writes fail at once (SIGPIPE is ignored).
+    int ends[2];
+    if (::pipe(ends) != 0) ::_exit(static_cast<int>(norvane::ExitStatus::failure));
+    if (ends[0] == fd) {
+      // The reading end took this number: give the number to the writing end instead.
+      ::dup2(ends[1], fd);
+      ::close(ends[1]);
+    } else {
+      ::close(ends[0]);
+    }
+  }
+}
+
 std::chrono::year_month_day today_local() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -59,6 +85,7 @@ std::chrono::year_month_day today_local() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  keep_standard_descriptors_open();
   // Standard error may be a pipe whose reader has gone (a journal restarted, say): a message
   // that cannot be written is dropped, and the run goes on writing its pictures.
   ::signal(SIGPIPE, SIG_IGN);

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "driver/backfill.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "driver/day_table.h"
 #include "driver/run_session.h"
 #include "export/metrics_file.h"
+#include "observations/measurement_listing.h"
+#include "observations/station.h"
 
 namespace norvane {
 
@@ -20,69 +24,145 @@ std::string iso_date(std::chrono::year_month_day date) {
 
 namespace {
 
-// Draws the days of the request in a prepared session and prints the summary line.
-void draw_range(const BackfillRequest& request, RunSession& session) {
-  using std::chrono::days;
-  using std::chrono::sys_days;
-  using Outcome = PlotState::ArchiveOutcome;
-  const sys_days first{request.from};
-  const sys_days last{request.to};
-  PlotState& state = session.state();
-  state.archive_only = true;
-  // One listing of the measurement folder serves every day while the folder does not change.
-  std::vector<MeasurementListing::Day> plan;
-  for (sys_days day = first; day <= last; day += days{1}) {
-    DayNames names = day_names(std::chrono::year_month_day{day});
-    plan.push_back({std::move(names.forecast_name), std::move(names.doy_code)});
-  }
-  const auto day_count = static_cast<int>(plan.size());
-  session.measurements().plan_days(std::move(plan));
+using std::chrono::days;
+using std::chrono::sys_days;
+using std::chrono::year_month_day;
 
-  // The days are drawn six at a time, each group as the table of a run on its last day.
-  int counts[4] = {0, 0, 0, 0};
-  int done = 0;
-  for (sys_days group_end = first + days{5};; group_end += days{6}) {
-    const sys_days table_end = std::min(group_end, last);
-    session.use_days(std::chrono::year_month_day{table_end}, request.today);
-    for (int day_index = 1; day_index <= 6; ++day_index) {
-      const sys_days day = table_end - days{6 - day_index};
-      if (day < first + days{done}) continue;  // before the range, or drawn already
-      session.draw_day(day_index);
-      ++counts[static_cast<int>(state.archive_outcome)];
-      ++done;
-      if (request.progress) {
-        request.progress("backfill: " + iso_date(std::chrono::year_month_day{day}) + ", " +
-                         std::to_string(done) + " of " + std::to_string(day_count) + " days\r");
-      }
-    }
-    if (table_end == last) break;
-  }
+// The days of a stretch for which the measurement folder is listed at once: the listing then
+// holds their names only, whatever the length of the range, and a year takes a few listings.
+constexpr int planned_stretch_days = 92;
+
+// "1 archive picture", "2 archive pictures".
+std::string count_text(int count, std::string_view thing) {
+  return std::to_string(count) + " " + std::string(thing) + (count == 1 ? "" : "s");
+}
+
+// The first day whose files a station with two-digit years can tell apart from a day a century
+// later: the day after the same date a hundred years before `today`.
+sys_days first_day_of_century(year_month_day today) {
+  const year_month_day century_before{today.year() - std::chrono::years{100}, today.month(),
+                                      today.day()};
+  // 29 February has no such date a century before; 28 February stands in for it.
+  const sys_days same_date =
+      century_before.ok()
+          ? sys_days{century_before}
+          : sys_days{century_before.year() / century_before.month() / std::chrono::last};
+  return same_date + days{1};
+}
+
+// Completes the summary of a backfill and writes its metrics file, when asked for one.
+ExitStatus end_backfill(const BackfillRequest& request, RunSession& session) {
   session.finish();
-  if (request.progress) request.progress("\r\x1b[K");
-
-  request.summary("backfill " + iso_date(request.from) + " to " + iso_date(request.to) + ": " +
-                  std::to_string(counts[static_cast<int>(Outcome::written)]) +
-                  " archive pictures written, " +
-                  std::to_string(counts[static_cast<int>(Outcome::unchanged)]) + " unchanged, " +
-                  std::to_string(counts[static_cast<int>(Outcome::kept)]) + " kept as they were, " +
-                  std::to_string(counts[static_cast<int>(Outcome::failed)]) + " not written\n");
+  if (request.metrics_file) {
+    write_metrics_file(*request.metrics_file, session.summary(), session.diagnostics());
+  }
+  return session.failed() ? ExitStatus::failure : ExitStatus::success;
 }
 
 }  // namespace
 
 ExitStatus backfill(const BackfillRequest& request) {
-  using std::chrono::sys_days;
-  if (sys_days{request.from} > sys_days{request.to} ||
-      sys_days{request.to} > sys_days{request.today}) {
+  const sys_days first{request.from};
+  const sys_days last{request.to};
+  if (first > last || last > sys_days{request.today}) {
     throw std::invalid_argument("a backfill runs from a day to a later one, up to today");
   }
-  RunSession session(request.messages);
-  if (session.prepare(request.working_dir, request.lock_wait)) draw_range(request, session);
-  session.end(request.clock());
-  if (request.metrics_file) {
-    write_metrics_file(*request.metrics_file, session.summary(), session.diagnostics());
+
+  RunSession session(request.messages, request.clock);
+  if (!session.prepare(request.working_dir, request.lock_wait)) {
+    return end_backfill(request, session);
   }
-  return session.failed() ? ExitStatus::failure : ExitStatus::success;
+  PlotState& state = session.state();
+  state.archive_only = true;
+  state.redraw_archive = request.redraw;
+  const sys_days century_start = first_day_of_century(request.today);
+  const auto day_count = (last - first).count() + 1;
+
+  int written = 0, unchanged = 0, kept = 0, not_written = 0, without_files = 0, drawn = 0;
+  int refused = 0;
+  long done = 0;
+  bool stopped = false;
+  for (sys_days stretch = first; stretch <= last && !stopped;
+       stretch += days{planned_stretch_days}) {
+    const sys_days stretch_end = std::min(stretch + days{planned_stretch_days - 1}, last);
+    std::vector<MeasurementListing::Day> plan;
+    for (sys_days day = stretch; day <= stretch_end; day += days{1}) {
+      DayNames names = day_names(year_month_day{day});
+      plan.push_back({std::move(names.forecast_name), std::move(names.doy_code)});
+    }
+    session.measurements().plan_days(std::move(plan));
+
+    for (sys_days day = stretch; day <= stretch_end; day += days{1}) {
+      if (!session.retake_lock()) {
+        // Another run held the lock for the whole wait (reported): the rest is not drawn.
+        not_written += static_cast<int>((last - day).count()) + 1;
+        stopped = true;
+        break;
+      }
+      // Each day is drawn as the last of a table of six ending with it, as a run on that day
+      // draws it.
+      session.use_days(year_month_day{day}, request.today);
+      const Station* station = nullptr;
+      if (day < century_start && state.observation_dir_status == PlotState::FolderStatus::usable) {
+        state.day_index = 6;
+        session.measurements().current(state,
+                                       day_stems(state.forecast_names[6], state.doy_codes[6]));
+        station = &session.measurements().station();
+      }
+      if (station != nullptr && station->problem == Station::Problem::none &&
+          has_two_digit_years(station->kind)) {
+        ++refused;
+        session.diagnostics().fail(
+            "station style " + std::to_string(station->kind) +
+            " names its files with two-digit years, which tell apart only the days from " +
+            iso_date(year_month_day{century_start}) + " on: the days before are not drawn");
+      } else {
+        session.draw_day(6);
+        switch (state.archive_outcome) {
+          case PictureOutcome::written:
+            ++written;
+            break;
+          case PictureOutcome::unchanged:
+            ++unchanged;
+            break;
+          case PictureOutcome::kept:
+            ++kept;
+            break;
+          default:
+            ++not_written;
+            break;
+        }
+        if (state.day_measurements == PlotState::DayMeasurements::none_found) ++without_files;
+        if (state.day_counts.files() > 0) ++drawn;
+      }
+      ++done;
+      if (request.progress) {
+        request.progress("backfill: " + iso_date(year_month_day{day}) + ", " +
+                         std::to_string(done) + " of " + std::to_string(day_count) + " days\r");
+      }
+      // The days drawn are handed on while the lock is held; then the lock goes, but not after
+      // the last day, whose lock the end of the backfill needs.
+      session.take_days();
+      if (day != last) session.release_lock();
+    }
+  }
+  if (drawn == 0 && without_files > 0) {
+    session.diagnostics().fail("no measurement file of the station for any day from " +
+                               iso_date(request.from) + " to " + iso_date(request.to) + " in " +
+                               quoted(state.observation_dir) +
+                               ": is the first file of that folder the station's?");
+  }
+  if (request.progress) request.progress("\r\x1b[K");
+
+  std::string summary = "backfill " + iso_date(request.from) + " to " + iso_date(request.to) +
+                        ": " + count_text(written, "archive picture") + " written, " +
+                        std::to_string(unchanged) + " unchanged, " + std::to_string(kept) +
+                        " kept as they were, " + std::to_string(not_written) + " not written";
+  if (refused > 0) summary += ", " + count_text(refused, "day") + " refused";
+  summary += "; " + count_text(without_files, "day") + " without a measurement file\n";
+  const ExitStatus status = end_backfill(request, session);
+  request.summary(summary);
+  return status;
 }
 
 }  // namespace norvane

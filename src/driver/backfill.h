@@ -5,6 +5,13 @@
 // a range gets the archive picture that a run would have written for it while it was among the
 // last six, through the same steps, the same lock and the same archive rules as a run. The
 // current pictures are left alone.
+//
+// A backfill may span years, and the scheduled runs go on meanwhile: it takes the run lock a
+// day at a time, so that a run waits at most for one day's drawing, and it plans the listing of
+// the measurement folder a stretch of days at a time, so that its memory does not grow with the
+// range. A station whose file names carry a two-digit year tells apart only the days of the
+// hundred years ending with today; a day before them is not drawn, since its files' names are
+// those of a day a century later.
 #pragma once
 
 #include <chrono>
@@ -33,12 +40,15 @@ struct BackfillRequest {
   MessageSink progress;
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
   Clock clock = system_clock_now;
+  // Replace archive pictures with what the folder holds now, even when they were drawn from
+  // more measurement files (export/archive_rule.h).
+  bool redraw = false;
   // As for a run: the metrics file written at the end, when given.
   std::optional<std::string> metrics_file{};
 };
 
 // Draws the archive pictures of the days from `from` to `to`; fails when any picture could not
-// be written, or the station's data could not be seen.
+// be written, the station's data could not be seen, or a day could not be drawn.
 ExitStatus backfill(const BackfillRequest& request);
 
 // A date as YYYY-MM-DD.

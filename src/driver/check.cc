@@ -2,28 +2,36 @@
 #include "driver/check.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "driver/command_line.h"
 #include "driver/day_table.h"
 #include "driver/settings.h"
 #include "export/figure_export.h"
 #include "forecast/forecast_file.h"
+#include "observations/day_reading.h"
+#include "observations/measurement_listing.h"
 #include "observations/observation_folder.h"
 #include "observations/station.h"
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
 #include "util/file_write.h"
+#include "util/run_lock.h"
 
 namespace norvane {
 namespace {
+
+using FolderStatus = PlotState::FolderStatus;
 
 // The report: its lines, and what keeps a run from writing all twelve pictures with forecasts
 // and measurements, for the verdict.
@@ -88,6 +96,12 @@ FolderLook look_at_folder(const std::string& folder, int access_mode,
   return {"a folder, " + std::string(usable_text), true};
 }
 
+// The problem for the verdict of a folder that `look` found unusable.
+std::string folder_problem(std::string_view name, const FolderLook& look, std::string_view what) {
+  if (look.text == "missing") return "the " + std::string(name) + " is missing";
+  return "the " + std::string(name) + " cannot be " + std::string(what);
+}
+
 // Where a folder of the settings comes from: `line "fc\\" gives "/w/fc/"`.
 std::string folder_origin(const std::vector<std::string>& lines, std::size_t line_number,
                           const std::string& value) {
@@ -117,6 +131,44 @@ std::string time_text(int minute_of_day) {
   return text;
 }
 
+// `text` quoted for a POSIX shell.
+std::string shell_quoted(std::string_view text) {
+  std::string out = "'";
+  for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+std::optional<std::string> user_name(uid_t uid) {
+  const passwd* entry = ::getpwuid(uid);
+  if (entry == nullptr) return std::nullopt;
+  return std::string(entry->pw_name);
+}
+
+// The user the scheduled runs most likely run as: the owner of the folders they write, or the
+// system user the package makes, when that is not root.
+std::optional<std::string> service_user(const PlotState& state) {
+  for (const std::string& folder : {folder_of(state.forecast_dir), folder_of(state.picture_dir)}) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0 && info.st_uid != 0) return user_name(info.st_uid);
+  }
+  if (::getpwnam("norvane") != nullptr) return std::string("norvane");
+  return std::nullopt;
+}
+
+// Says whose permissions the check looked at: a run by the scheduler may see others.
+void report_user(const PlotState& state, Report& report) {
+  const uid_t uid = ::geteuid();
+  report.line("checked as user " + quoted(user_name(uid).value_or("?")) + " (uid " +
+              std::to_string(uid) + "): what it may read and write is what is reported");
+  if (uid != 0) return;
+  if (const auto user = service_user(state)) {
+    report.line("a scheduled run as " + quoted(*user) +
+                " may be refused what root is allowed: check as that user with: runuser -u " +
+                shell_quoted(*user) + " -- " + std::string(program_name) + " -C " +
+                shell_quoted(state.work_dir) + " --check");
+  }
+}
+
 // The line of a folder whose settings line was refused: a run reads and writes nothing through
 // it (the refusal itself is among the settings' messages).
 void report_refused(std::string_view folder, int line_number, Report& report) {
@@ -126,41 +178,69 @@ void report_refused(std::string_view folder, int line_number, Report& report) {
   report.problem("the " + name + " is refused");
 }
 
-// Looks at the folders a run writes in.
-void check_folders(const PlotState& state, const std::vector<std::string>& lines, Report& report) {
-  // The folders of the run's files, from the run's own names for them (of today's slot; every
-  // day's files lie in the same folders).
-  PlotState today = state;
-  today.day_index = 6;
-  const ExportPaths paths = export_paths(today, today.forecast_names[6]);
+// Reports anything but a file (a folder, in practice) that stands where a run writes a file:
+// the run could neither create nor replace it there.
+void check_obstacles(const std::vector<std::string>& paths, Report& report) {
+  for (const std::string& path : paths) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
+    report.line(quoted(path) + ": a folder stands where a run writes a file");
+    report.problem("a folder stands where a run writes " + quoted(path));
+  }
+}
 
-  if (state.forecast_dir_refused) {
-    report_refused("forecast folder (temporary BMPs, lock file, archive folder)", 2, report);
+// Looks at the folders a run writes in, and at the names it writes there.
+void check_folders(PlotState state, const std::vector<std::string>& lines, Report& report) {
+  // The files a run writes, by the run's own names for them; its temporary files are named
+  // after the identity of the lock it takes.
+  std::vector<ExportPaths> paths;
+  for (int day = 1; day <= 6; ++day) {
+    state.day_index = static_cast<std::int16_t>(day);
+    paths.push_back(export_paths(state, state.forecast_names[day]));
+  }
+  const std::string writer = folder_identity(folder_of(
+      state.forecast_dir_status == FolderStatus::refused ? state.work_dir : state.forecast_dir));
+
+  if (state.forecast_dir_status == FolderStatus::refused) {
+    report_refused("forecast folder (temporary BMPs, run lock, archive folder)", 2, report);
   } else {
-    const FolderLook forecast = look_at_folder(folder_of(paths.temporary_bmp), W_OK, "writable");
-    report.line("forecast folder (temporary BMPs, lock file): " +
+    const std::string forecast_dir = folder_of(paths[0].temporary_bmp);
+    const FolderLook forecast = look_at_folder(forecast_dir, W_OK, "writable");
+    report.line("forecast folder (temporary BMPs, run lock): " +
                 folder_origin(lines, 2, state.forecast_dir) + ": " + forecast.text);
-    if (!forecast.usable) report.problem("the forecast folder cannot be written");
+    if (!forecast.usable) report.problem(folder_problem("forecast folder", forecast, "written"));
 
-    const std::string archive_dir = folder_of(paths.archive_gif);
+    const std::string archive_dir = folder_of(paths[0].archive_gif);
     const FolderLook archive = look_at_folder(archive_dir, W_OK, "writable");
     report.line("archive folder (archive pictures): " + quoted(archive_dir) + ": " + archive.text);
-    if (!archive.usable) report.problem("the archive folder cannot be written");
+    if (!archive.usable) report.problem(folder_problem("archive folder", archive, "written"));
+
+    std::vector<std::string> files{temporary_path_in(forecast_dir, writer),
+                                   temporary_path_in(archive_dir, writer)};
+    for (const ExportPaths& day : paths) {
+      files.push_back(day.temporary_bmp);
+      files.push_back(day.archive_gif);
+    }
+    check_obstacles(files, report);
   }
 
-  if (state.picture_dir_refused) {
+  if (state.picture_dir_status == FolderStatus::refused) {
     report_refused("picture folder (current pictures)", 6, report);
   } else {
-    const FolderLook pictures = look_at_folder(folder_of(paths.current_gif), W_OK, "writable");
+    const std::string picture_dir = folder_of(paths[0].current_gif);
+    const FolderLook pictures = look_at_folder(picture_dir, W_OK, "writable");
     report.line("picture folder (current pictures): " + folder_origin(lines, 6, state.picture_dir) +
                 ": " + pictures.text);
-    if (!pictures.usable) report.problem("the picture folder cannot be written");
+    if (!pictures.usable) report.problem(folder_problem("picture folder", pictures, "written"));
+    std::vector<std::string> files{temporary_path_in(picture_dir, writer)};
+    for (const ExportPaths& day : paths) files.push_back(day.current_gif);
+    check_obstacles(files, report);
   }
 }
 
 // Reads the forecast file of each month among the six days.
 void check_forecasts(const PlotState& state, Report& report) {
-  if (state.forecast_dir_refused) return;
+  if (state.forecast_dir_status != FolderStatus::usable) return;
   std::vector<std::string> months;
   for (int day = 1; day <= 6; ++day) {
     const std::string& month = state.forecast_names[day];
@@ -186,70 +266,87 @@ void check_forecasts(const PlotState& state, Report& report) {
 }
 
 // Lists the measurement folder once for all six days, as a run lists it when it does not change,
-// and tells the station and how many files each day has.
+// tells the station, and reads each day's files as a run reads them.
 void check_measurements(PlotState& state, const std::vector<std::string>& lines, Report& report) {
-  if (state.observation_dir_refused) {
+  if (state.observation_dir_status == FolderStatus::refused) {
     report_refused("measurement folder", 4, report);
     return;
   }
   const FolderLook look = look_at_folder(folder_of(state.observation_dir), R_OK, "listable");
   report.line("measurement folder: " + folder_origin(lines, 4, state.observation_dir) + ": " +
               look.text);
-  if (!look.usable) report.problem("the measurement folder cannot be listed");
+  if (!look.usable) report.problem(folder_problem("measurement folder", look, "listed"));
+  if (state.observation_dir_status == FolderStatus::missing) return;
 
-  std::vector<std::string> stems;
-  for (int day = 1; day <= 6; ++day) {
-    for (int kind = 1; kind <= station_kinds; ++kind) {
-      stems.push_back(day_file_names(kind, state.forecast_names[day], state.doy_codes[day]).stem);
+  std::vector<std::string> later_stems;
+  for (int day = 2; day <= 6; ++day) {
+    for (std::string& stem : day_stems(state.forecast_names[day], state.doy_codes[day])) {
+      later_stems.push_back(std::move(stem));
     }
   }
-  const ObservationFolder folder = ObservationFolder::list(state.observation_dir, stems);
+  const ObservationFolder folder = ObservationFolder::list(
+      state.observation_dir, day_stems(state.forecast_names[1], state.doy_codes[1]), later_stems);
   if (folder.list_error() == 0) {
     std::string text = "measurement folder: " + count_text(folder.file_count(), "file");
     if (folder.first_file()) text += ", the first " + quoted(*folder.first_file());
     report.line(text);
   }
 
-  CollectedMessages messages;
-  Diagnostics diagnostics(messages.sink());
-  std::string first_line;
-  const int station_kind = identify_station(state, folder, diagnostics, first_line);
-  messages.report_to(report);
-  if (station_kind == 0) {
-    report.problem(folder.list_error() != 0 ? "the measurement folder cannot be listed"
-                   : !folder.first_file()   ? "the measurement folder holds no file"
-                                            : "no known station");
+  const Station station = identify_station(folder, state.observation_dir);
+  if (station.problem != Station::Problem::none) {
+    report.line(station_problem_text(station, state.observation_dir));
+    report.problem(
+        station.problem == Station::Problem::cannot_list ? "the measurement folder cannot be listed"
+        : station.problem == Station::Problem::no_file   ? "the measurement folder holds no file"
+                                                         : "no known station");
     return;
   }
-  report.line("station: style " + std::to_string(station_kind) + ", the first line of " +
-              quoted(state.observation_dir + *folder.first_file()) + " begins " +
-              quoted(first_line.substr(0, 4)));
+  report.line("station: style " + std::to_string(station.kind) + ", the first line of " +
+              quoted(state.observation_dir + station.first_file) + " begins " +
+              quoted(station.first_line.substr(0, 4)));
+  if (!station_has_files(folder, station, state)) {
+    report.line(station_without_files_text(station, state));
+    report.problem("no measurement file of the station for any of the six days");
+    return;
+  }
 
+  MeasurementListing unreadable;
   bool recent_files = false;
   for (int day = 1; day <= 6; ++day) {
     const DayFileNames names =
-        day_file_names(station_kind, state.forecast_names[day], state.doy_codes[day]);
-    const auto minutes = listed_minutes(folder, names, state);
-    int newest = -1;
-    for (int hour = 0; hour <= 23; ++hour) {
-      for (int slot = 1; slot <= 60; ++slot) {
-        if (minutes.test(static_cast<std::size_t>(hour * 60 + slot - 1))) {
-          newest = std::max(newest, hour * 60 + slot % 60);
-        }
-      }
-    }
+        day_file_names(station.kind, state.forecast_names[day], state.doy_codes[day]);
+    const DayReading reading = read_day(folder, names, state);
+    unreadable.note_unreadable(reading.unreadable, state.observation_dir + reading.first_unreadable,
+                               reading.first_error);
     std::string text = "measurements of " + state.date_labels[day];
     if (day == 6) text += " (today)";
-    if (newest < 0) {
+    const PlotState::DayCounts& counts = reading.counts;
+    if (counts.files() == 0 && reading.unreadable == 0) {
       text += ": no file (their names begin " + quoted(names.stem) + ")";
     } else {
-      text += ": " + count_text(minutes.count(), "file") + ", the newest at " + time_text(newest) +
-              " UT";
+      text += ": " + count_text(static_cast<std::size_t>(counts.files()), "file");
+      if (counts.files_without_value > 0) {
+        text += " (" + std::to_string(counts.files_without_value) + " without a value)";
+      }
+      if (counts.newest_minute)
+        text += ", the newest at " + time_text(*counts.newest_minute) + " UT";
+      if (reading.unreadable > 0) {
+        text += ", " + std::to_string(reading.unreadable) + " more that cannot be read";
+      }
       // The local date of a station east of Greenwich begins before the day in universal time
       // does, so its "today" has no files for up to half a day: yesterday's files do.
-      if (day >= 5) recent_files = true;
+      if (day >= 5 && counts.files() > 0) recent_files = true;
     }
     report.line(text);
+  }
+  CollectedMessages messages;
+  Diagnostics diagnostics(messages.sink());
+  unreadable.report_unreadable(diagnostics);
+  messages.report_to(report);
+  if (unreadable.unreadable_count() > 0) {
+    report.problem(
+        count_text(static_cast<std::size_t>(unreadable.unreadable_count()), "measurement file") +
+        " cannot be read");
   }
   if (!recent_files) report.problem("no measurement file of today or yesterday");
 }
@@ -270,6 +367,7 @@ ExitStatus check(const RunRequest& request) {
 
   report.line("working folder " + quoted(state.work_dir) + ", today " + state.date_labels[6] +
               " (the local date)");
+  report_user(state, report);
   if (!settings_diagnostics.failed()) {
     report.line("settings file " + quoted(state.work_dir + std::string(settings_file_name)) +
                 ": read");

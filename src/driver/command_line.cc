@@ -41,6 +41,7 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
   bool help = false;
   bool version = false;
   bool check = false;
+  bool redraw = false;
   std::optional<std::pair<std::string, std::string>> backfill;
 
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -56,6 +57,8 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       version = true;
     } else if (argument == "--check") {
       check = true;
+    } else if (argument == "--redraw") {
+      redraw = true;
     } else if (argument == "--backfill") {
       if (backfill) return error("--backfill given more than once");
       if (i + 2 >= arguments.size()) {
@@ -94,7 +97,7 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       command.metrics_file = std::move(value);
     } else if (argument.starts_with("--") && argument.find('=') != std::string::npos) {
       const std::string name = argument.substr(0, argument.find('='));
-      if (name == "--help" || name == "--version" || name == "--check") {
+      if (name == "--help" || name == "--version" || name == "--check" || name == "--redraw") {
         return error("option " + name + " takes no value");
       }
       if (name == "--backfill") {
@@ -110,6 +113,7 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
 
   if (check && backfill) return error("--check and --backfill do not go together");
   if (check && command.metrics_file) return error("--check and --metrics do not go together");
+  if (redraw && !backfill) return error("--redraw goes with --backfill only");
   if (help) {
     command.action = CommandLine::Action::help;
   } else if (version) {
@@ -123,6 +127,11 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       return error("--backfill: FROM " + quoted(backfill->first) + " is not a date YYYY-MM-DD");
     if (!to)
       return error("--backfill: TO " + quoted(backfill->second) + " is not a date YYYY-MM-DD");
+    // The calendar the stations' files are named in starts no earlier than this.
+    constexpr year earliest_year{1900};
+    if (from->year() < earliest_year) {
+      return error("--backfill: FROM " + iso_date(*from) + " is before 1900");
+    }
     if (sys_days{*from} > sys_days{*to}) {
       return error("--backfill: FROM " + iso_date(*from) + " is after TO " + iso_date(*to));
     }
@@ -132,12 +141,13 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
     command.action = CommandLine::Action::backfill;
     command.backfill_from = *from;
     command.backfill_to = *to;
+    command.redraw = redraw;
   }
   return command;
 }
 
 std::string_view usage_text() {
-  return "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO]\n"
+  return "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]\n"
          "       norvane_foF2 [-C DIR] --check\n"
          "       norvane_foF2 -h | --help\n"
          "       norvane_foF2 --version\n"
@@ -148,6 +158,8 @@ std::string_view usage_text() {
          "  --check                  report what a run would do, without doing it\n"
          "  --backfill FROM TO       draw the archive pictures of the days FROM to TO "
          "(YYYY-MM-DD)\n"
+         "  --redraw                 with --backfill: replace archive pictures even where they\n"
+         "                           show more measurements than the folder holds now\n"
          "  --metrics=FILE           write what the run did to FILE, for Prometheus\n"
          "  -h, --help               show this help and exit\n"
          "  --version                show the version and exit\n"

@@ -5,7 +5,7 @@
 // and it only turns it into a plain record of what was asked, or says what is wrong with it.
 // Nothing here looks at files or the clock.
 //
-//   norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO]
+//   norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]
 //   norvane_foF2 [-C DIR] --check
 //   norvane_foF2 -h | --help
 //   norvane_foF2 --version
@@ -30,9 +30,10 @@ struct CommandLine {
   Action action = Action::run;
   // The folder of -C or --directory as given, when given.
   std::optional<std::string> directory;
-  // The days of --backfill, both included.
+  // The days of --backfill, both included, and whether --redraw was given with it.
   std::chrono::year_month_day backfill_from{};
   std::chrono::year_month_day backfill_to{};
+  bool redraw = false;
   // The metrics file of --metrics as given, when given (a run or a backfill).
   std::optional<std::string> metrics_file;
 };

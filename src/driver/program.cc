@@ -95,6 +95,7 @@ ExitStatus run_program(const ProgramRequest& request) {
       backfill_request.working_dir = working_dir;
       backfill_request.today = request.today;
       backfill_request.clock = request.clock;
+      backfill_request.redraw = command.redraw;
       backfill_request.from = command.backfill_from;
       backfill_request.to = command.backfill_to;
       backfill_request.metrics_file = metrics_file;

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <exception>
-#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -11,12 +10,15 @@
 #include "driver/settings.h"
 #include "export/figure_export.h"
 #include "forecast/forecast_curve.h"
+#include "observations/observation_plot.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
 #include "util/file_write.h"
 
 namespace norvane {
 namespace {
+
+using FolderStatus = PlotState::FolderStatus;
 
 // "60 s", or "0.25 s" for a wait shorter than a second.
 std::string seconds_text(std::chrono::milliseconds wait) {
@@ -26,65 +28,94 @@ std::string seconds_text(std::chrono::milliseconds wait) {
   return text;
 }
 
-// Takes the lock that keeps runs on the same forecast folder from overlapping; reports why
-// when it cannot.
-std::optional<RunLock> take_run_lock(const PlotState& state, std::chrono::milliseconds wait,
-                                     Diagnostics& diagnostics) {
-  // A refused forecast folder is not used at all; the working folder stands in for it.
-  const std::string& folder = state.forecast_dir_refused ? state.work_dir : state.forecast_dir;
-  auto lock = RunLock::acquire(folder, wait);
-  if (auto* taken = std::get_if<RunLock>(&lock)) return std::move(*taken);
-  const auto& failure = std::get<RunLock::Failure>(lock);
-  if (failure.busy) {
-    diagnostics.fail("another run holds the lock " + quoted(failure.path) + "; gave up after " +
-                     seconds_text(wait) + " (nothing written)");
-  } else {
-    diagnostics.fail("cannot take the run lock " + quoted(failure.path) + ": " + failure.reason +
-                     " (nothing written)");
-  }
-  return std::nullopt;
+// The name of the folder `path` (ending in "/" or not): "rome" for "/srv/norvane/rome/".
+std::string folder_name(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A run killed while writing a picture leaves the temporary file of that folder behind; the
-// next run clears it, even when it has nothing new to write there.
-void remove_leftover_temporaries(const PlotState& state) {
-  // Any name of a folder's files tells its temporary file.
-  if (!state.forecast_dir_refused) {
-    remove_file(temporary_path_for(state.forecast_dir + "grafico1.bmp"));
-    remove_file(
-        temporary_path_for(state.forecast_dir + std::string(archive_folder_name) + "x.gif"));
+// A killed run leaves its temporary file behind in the folder it was writing in; the next run
+// of the station (the same lock, the same temporary names) removes them, even where it has
+// nothing new to write. Other writers' temporary files have other names and are left alone.
+void remove_leftover_temporaries(const PlotState& state, const std::string& writer) {
+  if (state.forecast_dir_status == FolderStatus::usable) {
+    remove_file(temporary_path_in(folder_of(state.forecast_dir), writer));
+    remove_file(temporary_path_in(state.forecast_dir + std::string(archive_folder_name), writer));
   }
-  if (!state.picture_dir_refused) {
-    remove_file(temporary_path_for(state.picture_dir + "plotfoF21.gif"));
+  if (state.picture_dir_status == FolderStatus::usable) {
+    remove_file(temporary_path_in(folder_of(state.picture_dir), writer));
   }
 }
 
-// The name of the folder `path`: "rome" for "/srv/norvane/rome" and "/srv/norvane/rome/".
-std::string folder_name(std::string_view path) {
-  while (path.size() > 1 && path.ends_with('/')) path.remove_suffix(1);
-  return std::string(path.substr(path.find_last_of('/') + 1));
-}
+// The file name of `path`.
+std::string file_name(const std::string& path) { return path.substr(folder_of(path).size()); }
 
 }  // namespace
 
-RunSession::RunSession(MessageSink messages) : diagnostics_(std::move(messages)) {}
+RunSession::RunSession(MessageSink messages, Clock clock)
+    : diagnostics_(std::move(messages)), clock_(std::move(clock)) {
+  summary_.started = clock_();
+}
+
+bool RunSession::take_lock() {
+  // A refused forecast folder is not used at all; the working folder stands in for it.
+  const std::string& folder =
+      state_.forecast_dir_status == FolderStatus::refused ? state_.work_dir : state_.forecast_dir;
+  auto lock = RunLock::acquire(folder, lock_wait_);
+  if (auto* taken = std::get_if<RunLock>(&lock)) {
+    lock_ = std::move(*taken);
+    return true;
+  }
+  const auto& failure = std::get<RunLock::Failure>(lock);
+  if (failure.busy) {
+    diagnostics_.fail("another run holds the lock " + quoted(failure.path) + "; gave up after " +
+                      seconds_text(lock_wait_) + " (nothing written)");
+  } else {
+    diagnostics_.fail("cannot take the run lock " + quoted(failure.path) + ": " + failure.reason +
+                      " (nothing written)");
+  }
+  return false;
+}
 
 bool RunSession::prepare(const std::string& working_dir, std::chrono::milliseconds lock_wait) {
+  // Named before anything can fail: a run that cannot start is reported under its station too.
   summary_.station_folder = folder_name(working_dir);
   fill_minute_labels(state_);
   if (!read_settings(state_, working_dir, diagnostics_)) return false;
-  lock_ = take_run_lock(state_, lock_wait, diagnostics_);
-  if (!lock_) return false;
-  remove_leftover_temporaries(state_);
+  // Without its forecast folder a run has no lock to take; the folder has been reported.
+  if (state_.forecast_dir_status == FolderStatus::missing) return false;
+  lock_wait_ = lock_wait;
+  if (!take_lock()) return false;
+  // From now on this process writes as the runs of this station do.
+  name_temporary_files_after(lock_->folder_identity());
+  remove_leftover_temporaries(state_, lock_->folder_identity());
   impostazioni_dimensioni_e_scala_del_form(state_, surface_);
   return true;
 }
 
+bool RunSession::retake_lock() { return lock_.has_value() || take_lock(); }
+
 void RunSession::use_days(std::chrono::year_month_day last_day, std::chrono::year_month_day today) {
   using std::chrono::sys_days;
   build_day_table(state_, last_day);
+  last_day_ = last_day;
+  summary_.today = today;
   const auto days_before_today = (sys_days{today} - sys_days{last_day}).count();
   state_.today_slot = static_cast<std::int16_t>(days_before_today == 0 ? 6 : 7);
+}
+
+void RunSession::look_for_station_files() {
+  if (state_.observation_dir_status != FolderStatus::usable) return;
+  state_.day_index = 1;
+  const ObservationFolder& folder =
+      measurements_.current(state_, day_stems(state_.forecast_names[1], state_.doy_codes[1]));
+  const Station& station = measurements_.station();
+  // A station that cannot be told is reported when the first day is drawn.
+  if (station.problem != Station::Problem::none) return;
+  if (station_has_files(folder, station, state_)) return;
+  state_.station_unseen = true;
+  diagnostics_.fail(station_without_files_text(station, state_));
 }
 
 void RunSession::draw_day(int day_index) {
@@ -94,6 +125,7 @@ void RunSession::draw_day(int day_index) {
   try {
     // Until the measurements say otherwise, the day's data is taken as unseen.
     state.day_measurements = PlotState::DayMeasurements::not_seen;
+    state.day_counts = {};
     disegno_dello_stage(surface_);
     grafico_previsione(state, surface_, diagnostics_, file_previsioni);
     grafico_valori_autoscalati(state, surface_, diagnostics_, file_previsioni, measurements_);
@@ -103,16 +135,57 @@ void RunSession::draw_day(int day_index) {
   } catch (const std::exception& error) {
     diagnostics_.fail("figure of " + state.date_labels[state.day_index] +
                       " not exported: " + error.what());
-    state.archive_outcome = PlotState::ArchiveOutcome::failed;
+    if (state.current_outcome == PictureOutcome::not_written && !state.archive_only) {
+      state.current_outcome = PictureOutcome::failed;
+    }
+    if (state.archive_outcome == PictureOutcome::not_written) {
+      state.archive_outcome = PictureOutcome::failed;
+    }
     converter_.reset();
   }
   surface_.clear();
+  add_to_summary(day_index);
 }
 
-void RunSession::finish() { measurements_.report_unreadable(diagnostics_); }
+void RunSession::add_to_summary(int day_index) {
+  using namespace std::chrono;
+  const PlotState& state = state_;
+  DaySummary day;
+  day.slot = day_index;
+  day.date = year_month_day{sys_days{last_day_} - days{6 - day_index}};
+  day.date_label = state.date_labels[day_index];
+  const ExportPaths paths = export_paths(state, state.forecast_names[day_index]);
+  day.archive_name = file_name(paths.archive_gif);
+  if (!state.archive_only) day.current_name = file_name(paths.current_gif);
+  day.files_with_value = state.day_counts.files_with_value;
+  day.files_without_value = state.day_counts.files_without_value;
+  day.newest_minute = state.day_counts.newest_minute;
+  if (state.day_counts.newest_value) day.newest_value_mhz = *state.day_counts.newest_value / 10;
+  if (day.newest_minute) {
+    if (const auto& forecast =
+            state.day_forecast[static_cast<std::size_t>(*day.newest_minute / 60)]) {
+      day.forecast_at_newest_mhz = *forecast / 10.0;
+    }
+    const sys_seconds newest = sys_days{day.date} + minutes{*day.newest_minute};
+    if (!summary_.newest_measurement || newest > *summary_.newest_measurement) {
+      summary_.newest_measurement = newest;
+    }
+  }
+  day.current = state.current_outcome;
+  day.archive = state.archive_outcome;
+  for (const PictureOutcome outcome : {day.current, day.archive}) {
+    if (outcome == PictureOutcome::written || outcome == PictureOutcome::unchanged) {
+      ++summary_.pictures_written;
+    }
+  }
+  if (day.archive == PictureOutcome::kept) ++summary_.archive_pictures_kept;
+  summary_.days.push_back(std::move(day));
+}
 
-void RunSession::end(std::chrono::sys_seconds finished) {
-  summary_.finished = finished;
+void RunSession::finish() {
+  measurements_.report_unreadable(diagnostics_);
+  if (const std::string* line = measurements_.told_station_line()) summary_.station = *line;
+  summary_.finished = clock_();
   summary_.success = !diagnostics_.failed();
 }
 

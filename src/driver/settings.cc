@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 #include "util/file_write.h"
 #include "util/input_file.h"
@@ -16,15 +17,20 @@ namespace {
 struct FolderLine {
   int number;
   std::string PlotState::*folder;
-  bool PlotState::*refused;
+  PlotState::FolderStatus PlotState::*status;
   std::string_view example_name;  // a file name the run puts behind the folder
+  std::string_view name;          // what the folder is called in messages
+  std::string_view if_missing;    // what a run does without it
 };
 
 constexpr std::array<FolderLine, 3> folder_lines{{
-    {2, &PlotState::forecast_dir, &PlotState::forecast_dir_refused, "grafico1.bmp"},
-    {4, &PlotState::observation_dir, &PlotState::observation_dir_refused,
-     "RM041_2026342153000.TXT"},
-    {6, &PlotState::picture_dir, &PlotState::picture_dir_refused, "plotfoF21.gif"},
+    {2, &PlotState::forecast_dir, &PlotState::forecast_dir_status, "grafico1.bmp",
+     "forecast folder",
+     "nothing written: the run lock, the temporary BMPs and the archive are kept there"},
+    {4, &PlotState::observation_dir, &PlotState::observation_dir_status, "RM041_2026342153000.TXT",
+     "measurement folder", "no measurements drawn, archive pictures kept"},
+    {6, &PlotState::picture_dir, &PlotState::picture_dir_status, "plotfoF21.gif", "picture folder",
+     "no current pictures written"},
 }};
 
 bool has_control_character(std::string_view line) {
@@ -42,11 +48,12 @@ bool is_folder(const std::string& path) {
 // Sets the folder of `line` from its `value`, refusing a value that is not plain text and
 // warning of the two ways a value can quietly send files elsewhere than meant.
 void set_folder(PlotState& state, const FolderLine& line, std::string_view value,
-                const std::string& settings_path, Diagnostics& diagnostics) {
+                const std::string& settings_path, Diagnostics& diagnostics,
+                bool report_missing) {
   const std::string where =
       "settings file " + quoted(settings_path) + " line " + std::to_string(line.number);
   if (has_control_character(value)) {
-    state.*line.refused = true;
+    state.*line.status = PlotState::FolderStatus::refused;
     state.*line.folder = state.work_dir;
     diagnostics.fail(where + " holds a control character: " + quoted(value) +
                      "; nothing is read or written through that folder");
@@ -54,6 +61,16 @@ void set_folder(PlotState& state, const FolderLine& line, std::string_view value
   }
   const std::string folder = folder_value(state.work_dir, value);
   state.*line.folder = folder;
+  // A folder that is not there is said first, and nothing else is said of it.
+  struct stat info {};
+  const std::string holder = folder_of(folder);
+  if (::stat(holder.c_str(), &info) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+    state.*line.status = PlotState::FolderStatus::missing;
+    if (!report_missing) return;
+    diagnostics.fail(std::string(line.name) + " " + quoted(holder) + " of " + where + " " +
+                     quoted(value) + " is missing (" + std::string(line.if_missing) + ")");
+    return;
+  }
   const std::string example = quoted(folder + std::string(line.example_name));
   if (folder.back() != '/' && is_folder(folder)) {
     diagnostics.warn(where + " " + quoted(value) +
@@ -106,7 +123,7 @@ bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics
     }
     for (const FolderLine& folder_line : folder_lines) {
       if (folder_line.number == lines_read) {
-        set_folder(state, folder_line, line, path, diagnostics);
+        set_folder(state, folder_line, line, path, diagnostics, lines_as_written == nullptr);
       }
     }
   }

@@ -30,8 +30,10 @@ std::string folder_value(const std::string& work_dir, std::string_view line);
 // folder marked as refused. A folder line that names a folder without its closing separator,
 // or begins or ends with a blank, is used as written, with a warning. Returns false when the
 // file is no settings file at all (UTF-16 text): then the run must read and write nothing.
-// When `lines_as_written` is given, the lines read are left in it as the file gives them, for a
-// report of the set-up.
+// A folder that does not exist is marked missing and reported as a failure (before anything
+// else about it). When `lines_as_written` is given, the lines read are left in it as the file
+// gives them, and missing folders are left for the caller to report: a report of the set-up
+// shows them with the other folders.
 bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics& diagnostics,
                    std::vector<std::string>* lines_as_written = nullptr);
 

@@ -3,18 +3,18 @@
 
 namespace norvane {
 
-bool keeps_existing_archive(const PlotState& state) {
+ArchiveDecision decide_archive(const PlotState& state, bool picture_exists,
+                               const std::optional<ArchiveRecord>& record) {
   using DayMeasurements = PlotState::DayMeasurements;
-  switch (state.day_measurements) {
-    case DayMeasurements::drawn:
-      return false;
-    case DayMeasurements::none_found:
-      return state.day_index < state.today_slot;
-    case DayMeasurements::not_seen:
-    case DayMeasurements::unreadable:
-      return true;
+  if (!picture_exists) return ArchiveDecision::write;
+  if (state.day_measurements == DayMeasurements::not_seen ||
+      state.day_measurements == DayMeasurements::unreadable) {
+    return ArchiveDecision::keep;
   }
-  return true;
+  const bool today = state.day_index >= state.today_slot;
+  if (!record || today || state.redraw_archive) return ArchiveDecision::write;
+  return state.day_counts.files() >= record->files() ? ArchiveDecision::write
+                                                     : ArchiveDecision::keep_richer;
 }
 
 }  // namespace norvane

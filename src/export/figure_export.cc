@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "export/archive_record.h"
 #include "export/archive_rule.h"
 #include "util/text_fields.h"
 
@@ -21,10 +22,47 @@ std::string write_failure(const FileError& error, std::string_view what) {
   return "cannot write " + std::string(what) + " " + quoted(error.path) + ": " + error.reason;
 }
 
-// Whether the day's archive picture exists and is to be kept as it is.
-bool keeps_archive_as_it_is(const PlotState& state, const std::string& archive_gif) {
+bool usable(PlotState::FolderStatus status) { return status == PlotState::FolderStatus::usable; }
+
+// "2026-12-05" for the date label "05/12/2026".
+std::string iso_date_of_label(const std::string& label) {
+  return label.substr(6, 4) + "-" + label.substr(3, 2) + "-" + label.substr(0, 2);
+}
+
+// Writes the held picture at `path`; what became of it.
+PictureOutcome save_picture(ImageConverter& converter, const std::string& path,
+                            std::string_view what, Diagnostics& diagnostics) {
+  bool unchanged = false;
+  if (const auto error = converter.save_gif(path, false, &unchanged)) {
+    diagnostics.fail(write_failure(*error, what));
+    return PictureOutcome::failed;
+  }
+  return unchanged ? PictureOutcome::unchanged : PictureOutcome::written;
+}
+
+// Writes the day's archive picture unless the archive rules keep the one there.
+PictureOutcome export_archive(const PlotState& state, ImageConverter& converter,
+                              Diagnostics& diagnostics, const std::string& path) {
   struct stat info {};
-  return keeps_existing_archive(state) && ::lstat(archive_gif.c_str(), &info) == 0;
+  const bool exists = ::lstat(path.c_str(), &info) == 0;
+  const auto record = exists ? read_archive_record_file(path) : std::nullopt;
+  switch (decide_archive(state, exists, record)) {
+    case ArchiveDecision::keep:
+      return PictureOutcome::kept;
+    case ArchiveDecision::keep_richer: {
+      const std::string& label = state.date_labels[state.day_index];
+      const std::string day = iso_date_of_label(label);
+      diagnostics.warn("archive picture " + quoted(path) + " of " + label +
+                       " kept: it was drawn from " + std::to_string(record->files()) +
+                       " measurement files, the folder now holds " +
+                       std::to_string(state.day_counts.files()) + " of that day (--backfill " +
+                       day + " " + day + " --redraw replaces it)");
+      return PictureOutcome::kept;
+    }
+    case ArchiveDecision::write:
+      break;
+  }
+  return save_picture(converter, path, "archive picture", diagnostics);
 }
 
 }  // namespace
@@ -41,13 +79,14 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni) {
   const ExportPaths paths = export_paths(state, file_previsioni);
-  state.archive_outcome = PlotState::ArchiveOutcome::failed;
+  state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
+  const bool forecast_dir_usable = usable(state.forecast_dir_status);
   // The pictures are made from the BMP snapshot; when it cannot be written or read back, from
   // the figure in memory, which is the same picture.
   constexpr std::string_view from_memory = " (pictures written from the figure in memory)";
   bool bmp_written = false;
   bool loaded = false;
-  if (!state.forecast_dir_refused) {
+  if (forecast_dir_usable) {
     if (const auto error = surface.save_bmp(paths.temporary_bmp)) {
       diagnostics.fail(write_failure(*error, "temporary BMP") + std::string(from_memory));
     } else {
@@ -64,25 +103,18 @@ void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverte
     std::vector<Rgb> palette;
     converter.load_indexed(surface.indexed_rows(palette));
   }
+  // Both pictures say what the figure was drawn from.
+  const PlotState::DayCounts& counts = state.day_counts;
+  converter.set_comment(archive_record_text({counts.files_with_value, counts.files_without_value}));
 
-  if (!state.picture_dir_refused && !state.archive_only) {
-    if (const auto error = converter.save_gif(paths.current_gif, false)) {
-      diagnostics.fail(write_failure(*error, "current picture") +
-                       " (archive pictures not written either)");
-      return;
-    }
+  // The current picture and the archive picture lie in different folders: each is written
+  // whatever became of the other.
+  if (usable(state.picture_dir_status) && !state.archive_only) {
+    state.current_outcome =
+        save_picture(converter, paths.current_gif, "current picture", diagnostics);
   }
-  if (!state.forecast_dir_refused) {
-    bool unchanged = false;
-    if (keeps_archive_as_it_is(state, paths.archive_gif)) {
-      state.archive_outcome = PlotState::ArchiveOutcome::kept;
-    } else if (const auto error = converter.save_gif(paths.archive_gif, false, &unchanged)) {
-      diagnostics.fail(write_failure(*error, "archive picture"));
-      return;
-    } else {
-      state.archive_outcome =
-          unchanged ? PlotState::ArchiveOutcome::unchanged : PlotState::ArchiveOutcome::written;
-    }
+  if (forecast_dir_usable) {
+    state.archive_outcome = export_archive(state, converter, diagnostics, paths.archive_gif);
   }
   converter.reset();
   if (!bmp_written) return;

@@ -30,12 +30,13 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
 
 // Exports the surface as the day's pictures: the BMP, then the current GIF, then the archive
 // GIF, then the BMP is deleted. When the BMP cannot be written or read back, the GIFs are made
-// from the figure in memory. A failed picture ends the export and is reported; the pictures of
-// the steps before it stand, and a BMP left behind is overwritten by the next export of the
-// same slot. An existing archive picture that the day's measurements may not replace
-// (export/archive_rule.h) is left untouched, and nothing is written through a folder refused
-// in the settings. A backfill (state.archive_only) writes no current picture. What became of
-// the archive picture is left in state.archive_outcome. No folder is created.
+// from the figure in memory. A picture that cannot be written is reported, and the other is
+// written all the same. Both carry the record of what the figure was drawn from
+// (export/archive_record.h). An existing archive picture that the day's measurements may not
+// replace (export/archive_rule.h) is left untouched, and nothing is written through a folder
+// refused in the settings or missing. A backfill (state.archive_only) writes no current
+// picture. What became of the two pictures is left in state.current_outcome and
+// state.archive_outcome. No folder is created.
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
                   Diagnostics& diagnostics, const std::string& file_previsioni);
 

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "export/gif_comment.h"
 #include "surface/bmp_file.h"
 #include "surface/gd_memory_io.h"
 #include "surface/sizing.h"
@@ -107,6 +108,7 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   // true-colour one gets a palette of its own colours.
   if (gdImageTrueColor(picture.get())) picture = to_palette_picture(picture.get());
   picture_ = std::move(picture);
+  comment_.clear();
   encoded_.clear();
   return std::nullopt;
 }
@@ -122,6 +124,12 @@ void ImageConverter::load_indexed(const IndexedRows& picture) {
                 static_cast<std::size_t>(picture.width));
   }
   picture_ = std::move(copy);
+  comment_.clear();
+  encoded_.clear();
+}
+
+void ImageConverter::set_comment(std::string text) {
+  comment_ = std::move(text);
   encoded_.clear();
 }
 
@@ -136,12 +144,14 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
     encoded_ = writer.take();
     encoded_interlaced_ = interlaced;
     if (encoded_.empty()) throw std::runtime_error("libgd could not encode the GIF");
+    if (!comment_.empty()) encoded_ = with_gif_comment(encoded_, comment_);
   }
   return update_file_atomically(path, encoded_, kept);
 }
 
 void ImageConverter::reset() {
   picture_.reset();
+  comment_.clear();
   encoded_.clear();
 }
 

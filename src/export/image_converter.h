@@ -25,6 +25,10 @@ class ImageConverter {
   // Makes the picture of palette indexes `picture` the held picture, replacing any earlier one.
   void load_indexed(const IndexedRows& picture);
 
+  // Makes the GIFs of the held picture carry `text` as a comment (export/gif_comment.h), until
+  // the next picture is loaded or the converter is reset.
+  void set_comment(std::string text);
+
   // Writes the held picture as a GIF file at `path`, replacing any file of that name (one that
   // holds this very GIF already is kept, its time renewed); the held picture stays, so that it
   // can be saved again. `interlaced` asks for an interlaced GIF. `*kept`, when given, tells
@@ -38,6 +42,7 @@ class ImageConverter {
 
  private:
   GdImage picture_;                     // the held picture, with its palette
+  std::string comment_;                 // the comment its GIFs carry
   std::vector<unsigned char> encoded_;  // its GIF, once saved
   bool encoded_interlaced_ = false;
 };

@@ -8,12 +8,14 @@
 
 namespace norvane {
 
-void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
+void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                         const std::string& file_previsioni) {
+  state.day_forecast = {};
   // A forecast folder refused in the settings is not read; the refusal has been reported.
-  if (state.forecast_dir_refused) return;
+  if (state.forecast_dir_status != PlotState::FolderStatus::usable) return;
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
   const ForecastFile file = read_forecast_file(path);
+  state.day_forecast = file.values;
   if (file.error != 0) {
     diagnostics.warn("cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
                      " (no forecast curve drawn)");

@@ -14,10 +14,10 @@
 
 namespace norvane {
 
-// Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder) and
-// draws its curve. A file that cannot be read or yields no value draws nothing and is reported
-// as a warning: the figure is still complete without it.
-void grafico_previsione(const PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
+// Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder),
+// leaves its values in state.day_forecast and draws its curve. A file that cannot be read or yields
+// no value draws nothing and is reported as a warning: the figure is still complete without it.
+void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                         const std::string& file_previsioni);
 
 }  // namespace norvane

@@ -27,6 +27,26 @@ bool is_regular_file(DIR* dir, const dirent& entry) {
 
 }  // namespace
 
+bool is_program_file_name(std::string_view name) {
+  const std::string upper = upper_ascii(name);
+  const std::string_view text = upper;
+  const auto digits = [](std::string_view part) {
+    return !part.empty() &&
+           std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  const auto numbered = [&](std::string_view prefix, std::string_view suffix) {
+    return text.size() == prefix.size() + 1 + suffix.size() && text.starts_with(prefix) &&
+           text.ends_with(suffix) && text[prefix.size()] >= '1' && text[prefix.size()] <= '6';
+  };
+  if (text.starts_with('.')) return true;
+  if (text == "NORVANE_FOF2.INI" || text == "PLOTFOF2.JSON" || text == "INDEX.JSON") return true;
+  if (numbered("GRAFICO", ".BMP") || numbered("PLOTFOF2", ".GIF")) return true;
+  // Archive pictures (year and day of the year) and the archive's yearly index files.
+  if (text.size() == 11 && text.ends_with(".GIF") && digits(text.substr(0, 7))) return true;
+  if (text.size() == 9 && text.ends_with(".JSON") && digits(text.substr(0, 4))) return true;
+  return false;
+}
+
 std::string upper_ascii(std::string_view text) {
   std::string result(text);
   for (char& c : result) c = upper(c);
@@ -60,10 +80,7 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
     }
   };
   for (const std::string& stem : day_stems) add_stem(stem);
-  // A listing that cannot be kept serves this day only.
-  if (folder.reusable_) {
-    for (const std::string& stem : later_stems) add_stem(stem);
-  }
+  for (const std::string& stem : later_stems) add_stem(stem);
   std::sort(folder.stem_lengths_.begin(), folder.stem_lengths_.end());
   folder.files_by_stem_.resize(folder.upper_stems_.size());
 
@@ -86,7 +103,7 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
       ++folder.file_count_;
     }
     if (entry_name.front() != '.' && (!folder.first_file_ || name < *folder.first_file_) &&
-        is_regular_file(dir, *entry)) {
+        !is_program_file_name(name) && is_regular_file(dir, *entry)) {
       folder.first_file_ = std::string(name);
     }
     if (const auto stem = folder.stem_of(name)) {

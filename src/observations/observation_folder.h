@@ -8,7 +8,8 @@
 //
 // The listing's own order is arbitrary, so the station is told by the first ordinary file in
 // byte-wise name order. Hidden files (names beginning with "."), folders and anything else that
-// is not a regular file never tell the station.
+// is not a regular file never tell the station, and neither do the program's own files, which
+// stand in the measurement folder when a settings file names one folder for everything.
 #pragma once
 
 #include <dirent.h>
@@ -30,10 +31,10 @@ namespace norvane {
 class ObservationFolder {
  public:
   // Lists the folder of `observation_dir`, noting the files whose names begin with one of
-  // `day_stems`, letters compared without regard to case, and also with one of `later_stems`
-  // when the listing can be kept for later days (see unchanged). The folder value is a prefix of
-  // the file names: when it does not end in "/", its last part begins the names of the files,
-  // which are then found in the folder above it.
+  // `day_stems` or `later_stems` (the stems of the days drawn after, which a run looks at before
+  // it draws the first), letters compared without regard to case. The folder value is a prefix
+  // of the file names: when it does not end in "/", its last part begins the names of the
+  // files, which are then found in the folder above it.
   static ObservationFolder list(const std::string& observation_dir,
                                 std::span<const std::string> day_stems,
                                 std::span<const std::string> later_stems = {});
@@ -114,6 +115,11 @@ class ObservationFolder {
   std::unique_ptr<DIR, int (*)(DIR*)> directory_{nullptr, &::closedir};
   std::string name_prefix_;
 };
+
+// Whether `name` is one of the program's own files, which are never taken for measurement
+// files: the settings file, the temporary BMPs, the current and archive pictures, the files
+// written beside them for pages and scripts, the lock file and the temporary files.
+bool is_program_file_name(std::string_view name);
 
 // `text` with ASCII letters in upper case. Names are looked up this way, and the file is then
 // opened by its exact name: on a file system that ignores case (a station's Windows share, say)

@@ -145,43 +145,54 @@ std::string observation_file_path(const PlotState& state, int station_kind,
   return state.observation_dir + name;
 }
 
-int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
-                     std::string& current_line) {
+bool has_two_digit_years(int station_kind) { return !style_of(station_kind).four_digit_year; }
+
+Station identify_station(const ObservationFolder& folder, const std::string& observation_dir) {
+  Station station;
+  if (folder.list_error() != 0) {
+    station.error = folder.list_error();
+    return station;
+  }
+  if (!folder.first_file()) {
+    station.problem = Station::Problem::no_file;
+    return station;
+  }
+  station.first_file = *folder.first_file();
+  int error = 0;
+  auto file = InputFile::open(observation_dir + station.first_file, &error);
+  if (file && !file->read_line(station.first_line)) error = file->read_error();
+  if (error != 0) {
+    station.problem = Station::Problem::cannot_read;
+    station.error = error;
+    return station;
+  }
+  station.kind = station_kind_of_line(station.first_line);
+  station.problem = station.kind == 0 ? Station::Problem::unknown : Station::Problem::none;
+  return station;
+}
+
+std::string station_problem_text(const Station& station, const std::string& observation_dir) {
   // Without the station's data a day's figure shows no measurements; the archive pictures that
   // hold them are kept (export/archive_rule.h), and the run fails so that someone looks.
   constexpr std::string_view consequence = " (no measurements drawn, archive pictures kept)";
-  const std::string& dir = state.observation_dir;
-  if (folder.list_error() != 0) {
-    diagnostics.fail("cannot list measurement folder " + quoted(dir) + ": " +
-                     error_text(folder.list_error()) + std::string(consequence));
-    return 0;
+  const std::string path = observation_dir + station.first_file;
+  switch (station.problem) {
+    case Station::Problem::none:
+      break;
+    case Station::Problem::cannot_list:
+      return "cannot list measurement folder " + quoted(observation_dir) + ": " +
+             error_text(station.error) + std::string(consequence);
+    case Station::Problem::no_file:
+      return "measurement folder " + quoted(observation_dir) + " holds no measurement file" +
+             std::string(consequence);
+    case Station::Problem::cannot_read:
+      return "cannot read measurement file " + quoted(path) + ": " + error_text(station.error) +
+             std::string(consequence);
+    case Station::Problem::unknown:
+      return "no known station: the first line of " + quoted(path) + " begins " +
+             quoted(station.first_line.substr(0, 4)) + std::string(consequence);
   }
-  if (!folder.first_file()) {
-    diagnostics.fail("measurement folder " + quoted(dir) + " holds no measurement file" +
-                     std::string(consequence));
-    return 0;
-  }
-  const std::string path = dir + *folder.first_file();
-  int open_error = 0;
-  auto file = InputFile::open(path, &open_error);
-  if (!file) {
-    diagnostics.fail("cannot read measurement file " + quoted(path) + ": " +
-                     error_text(open_error) + std::string(consequence));
-    return 0;
-  }
-  if (!file->read_line(current_line) && file->read_error() != 0) {
-    diagnostics.fail("cannot read measurement file " + quoted(path) + ": " +
-                     error_text(file->read_error()) + std::string(consequence));
-    return 0;
-  }
-  const int station_kind = station_kind_of_line(current_line);
-  if (station_kind == 0) {
-    diagnostics.fail("no known station: the first line of " + quoted(path) + " begins " +
-                     quoted(current_line.substr(0, 4)) + std::string(consequence));
-    return 0;
-  }
-  fill_hour_codes(station_kind, state);
-  return station_kind;
+  return "";
 }
 
 }  // namespace norvane

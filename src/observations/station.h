@@ -67,12 +67,31 @@ std::string observation_file_path(const PlotState& state, int station_kind,
                                   const std::string& file_previsioni, const std::string& doy_code,
                                   int hour, int minute_slot);
 
-// Recognises the station from the first line of the folder's first file (which it leaves in
-// `current_line`) and fills hour_codes for it. Returns 0, leaving hour_codes as they were, when
-// the folder cannot be listed, holds no file, its first file cannot be read, or the line matches
-// no key; each of these is reported as a failure, since the run then cannot see the station's
-// data.
-int identify_station(PlotState& state, const ObservationFolder& folder, Diagnostics& diagnostics,
-                     std::string& current_line);
+// Whether the file names of `station_kind` (1 to 6) carry the year in two digits, so that they
+// tell apart only the days of one hundred years.
+bool has_two_digit_years(int station_kind);
+
+// The station a listing of the measurement folder tells: the first line of its first file.
+struct Station {
+  enum class Problem {
+    none,         // told: `kind` is 1 to 6
+    cannot_list,  // the folder cannot be listed (`error`)
+    no_file,      // the folder holds no file that could tell a station
+    cannot_read,  // its first file cannot be read (`error`)
+    unknown,      // the first line of its first file matches no station's key
+  };
+  Problem problem = Problem::cannot_list;
+  int error = 0;
+  int kind = 0;
+  std::string first_file;  // the first file's name, to put after observation_dir
+  std::string first_line;  // the first line of that file, as it gives it
+};
+
+// Tells the station from `folder`, the listing of the measurement folder.
+Station identify_station(const ObservationFolder& folder, const std::string& observation_dir);
+
+// Why `station` could not be told, as a line for the operator (a problem other than none); the
+// run then cannot see the station's data, so it draws no measurement and keeps the archive.
+std::string station_problem_text(const Station& station, const std::string& observation_dir);
 
 }  // namespace norvane

@@ -6,10 +6,13 @@
 // procedure are local variables of that procedure.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "state/bounded_array.h"
+#include "state/run_summary.h"
 
 namespace norvane {
 
@@ -39,35 +42,52 @@ struct PlotState {
   std::string observation_dir;
   std::string picture_dir;
   std::string forecast_dir;
-  // A folder line that is not plain text (it holds a NUL or another control character) is
-  // refused: nothing is read or written through that folder.
-  bool observation_dir_refused = false;
-  bool picture_dir_refused = false;
-  bool forecast_dir_refused = false;
+  // Whether a folder of the settings can be used. A folder line that is not plain text (it
+  // holds a NUL or another control character) is refused, and a folder that does not exist is
+  // missing: nothing is read or written through either, and the cause is reported once.
+  enum class FolderStatus { usable, refused, missing };
+  FolderStatus observation_dir_status = FolderStatus::usable;
+  FolderStatus picture_dir_status = FolderStatus::usable;
+  FolderStatus forecast_dir_status = FolderStatus::usable;
 
   // What the measurement folder gave the day being drawn, which decides whether the day's
   // archive picture may be replaced (export/archive_rule.h).
   enum class DayMeasurements {
     drawn,       // files of the day were read
     none_found,  // the folder holds no file of the day
-    not_seen,    // the folder cannot be listed, holds no file at all, or names no known station
-    unreadable,  // a file of the day that the folder shows could not be read
+    not_seen,    // the folder cannot be listed, holds no file at all, names no known station, or
+                 // holds no file of its station for any of the days drawn
+    unreadable,  // a file of the day that the folder shows could not be read, or held nothing
   };
   DayMeasurements day_measurements = DayMeasurements::drawn;
+  // The measurement files the day's figure was drawn from, with a value and without one, and
+  // the newest of them: its time (minutes after 00:00 UT) and its value in tenths of MHz.
+  struct DayCounts {
+    int files_with_value = 0;
+    int files_without_value = 0;
+    std::optional<int> newest_minute;
+    std::optional<double> newest_value;
+    int files() const { return files_with_value + files_without_value; }
+  };
+  DayCounts day_counts;
+  // The forecast of the day's month, in tenths of MHz, for 0 to 23 UT: empty hours have no
+  // value, and all are empty when the forecast could not be read.
+  std::array<std::optional<std::int16_t>, 24> day_forecast{};
+  // Set for the whole run when the measurement folder holds files but none of the station's
+  // for any of the days drawn: a stray file told the wrong station, so no day is seen.
+  bool station_unseen = false;
   // The slot of today in the table of days: 6 in a run; in a backfill, whose table may end
   // before today, 7 when today is not in it.
   std::int16_t today_slot = 6;
 
   // A backfill of past days writes the archive pictures only.
   bool archive_only = false;
-  // What the export did with the day's archive picture.
-  enum class ArchiveOutcome {
-    written,    // it holds the day's figure now
-    unchanged,  // it held the day's figure already, and only its time was renewed
-    kept,       // it was kept as it was (export/archive_rule.h)
-    failed,     // it could not be written (reported)
-  };
-  ArchiveOutcome archive_outcome = ArchiveOutcome::failed;
+  // A backfill asked to redraw replaces archive pictures that show more measurements than the
+  // folder holds now.
+  bool redraw_archive = false;
+  // What the export did with the day's current and archive pictures.
+  PictureOutcome current_outcome = PictureOutcome::not_written;
+  PictureOutcome archive_outcome = PictureOutcome::not_written;
 
   // Forecast-file base name of each day: two-digit month, then four-digit year ("032024").
   BoundedArray<std::string, 1, 6> forecast_names;

@@ -20,16 +20,18 @@ inline std::chrono::sys_seconds system_clock_now() {
   return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
 }
 
+// What became of a picture.
+enum class PictureOutcome {
+  not_written,  // not asked for (a backfill writes no current picture), or its folder unusable
+  written,      // it holds the day's figure now
+  unchanged,    // it held the day's figure already; only its time was renewed
+  kept,         // an existing picture was kept as it was (the archive rules)
+  failed,       // it could not be written (reported)
+};
+
 // One day's figure and what became of its pictures.
 struct DaySummary {
-  // What became of a picture.
-  enum class Picture {
-    not_written,  // not asked for (a backfill writes no current picture), or its folder refused
-    written,      // it holds the day's figure now
-    unchanged,    // it held the day's figure already; only its time was renewed
-    kept,         // an existing picture was kept as it was (the archive rules)
-    failed,       // it could not be written (reported)
-  };
+  using Picture = PictureOutcome;
 
   // The day's place in its table of six days: 1 is five days before the table's last day, 6
   // the last day (in a run, today).

@@ -27,10 +27,15 @@ FileError file_error(const std::string& path, int error_number) {
   return {FileError::Scope::file, path, error_text(error_number)};
 }
 
-// Creates the hidden temporary file of `path`'s folder; returns its descriptor or -1 with errno.
-// Each folder has one temporary name, so that a run killed while writing leaves at most one
-// file behind, which the next write in that folder takes over. Runs never overlap (they hold
-// the run lock), so a file of that name is always such a leftover: it is removed, never
+// The writer the temporary names are made after.
+std::string& temporary_writer() {
+  static std::string writer = "p" + std::to_string(::getpid());
+  return writer;
+}
+
+// Creates this writer's hidden temporary file in `path`'s folder; returns its descriptor or -1
+// with errno. Only runs holding the same lock use that name, and never at the same time, so a
+// file of that name is always what a killed run of this station left: it is removed, never
 // followed or written through, since a link or a second name of another file could stand there.
 int create_temporary_beside(const std::string& path, std::string& temporary) {
   temporary = temporary_path_for(path);
@@ -91,6 +96,7 @@ bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> 
 
 std::string error_text(int error_number) {
   if (error_number == not_a_regular_file) return "not a regular file";
+  if (error_number == too_few_lines) return "holds fewer than three lines";
   return std::generic_category().message(error_number);
 }
 
@@ -99,9 +105,15 @@ std::string folder_of(const std::string& path) {
   return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
 }
 
+void name_temporary_files_after(const std::string& writer) { temporary_writer() = writer; }
+
+std::string temporary_path_in(const std::string& folder, const std::string& writer) {
+  return folder + ".norvane_foF2." + writer + ".tmp";
+}
+
 std::string temporary_path_for(const std::string& path) {
   const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
-  return folder + std::string(temporary_file_name);
+  return temporary_path_in(folder, temporary_writer());
 }
 
 std::optional<FileError> write_file_atomically(const std::string& path,

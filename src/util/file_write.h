@@ -4,8 +4,14 @@
 // to a new temporary file in the same folder, which is then renamed over the final name. A
 // reader sees the old file or the new one, never a part of one, and a failed write leaves the
 // old file as it was and no temporary file behind. Every write, the close and the rename are
-// checked. The temporary file of a folder always has the same name, so that a run killed in the
-// middle of a write leaves at most that one file, which the next write there takes over.
+// checked.
+//
+// Several writers may share a folder: two stations' runs writing one picture folder, root's run
+// and the service's. So each writer's temporary file has a name of its own, one name a folder,
+// made from the identity of the run lock it holds (util/run_lock.h): runs that share that name
+// share the lock and never write at the same time, and runs that do not share the lock never
+// share the name, so no writer's rename can move another's file. A run killed in the middle of
+// a write leaves at most that one file a folder, which the next run of its station removes.
 #pragma once
 
 #include <optional>
@@ -15,7 +21,9 @@
 
 namespace norvane {
 
-inline constexpr std::string_view temporary_file_name = ".norvane_foF2.tmp";
+// Names the temporary files of this process's writes after `writer` (the identity of the run
+// lock it holds); until it is called, they are named after the process.
+void name_temporary_files_after(const std::string& writer);
 
 // What went wrong with a file, for the operator's message.
 struct FileError {
@@ -27,15 +35,18 @@ struct FileError {
   std::string reason;  // the system's reason, such as "No such file or directory"
 };
 
-// The system's text for an errno value; "not a regular file" for not_a_regular_file
-// (util/input_file.h).
+// The system's text for an errno value; "not a regular file" for not_a_regular_file and "holds
+// fewer than three lines" for too_few_lines (util/input_file.h).
 std::string error_text(int error_number);
 
 // The folder part of `path`, up to and including its last "/"; "./" when it has none.
 std::string folder_of(const std::string& path);
 
-// The temporary file through which `path` is written: the one of its folder.
+// The temporary file through which this process writes `path`: its own in that folder,
+// ".norvane_foF2.<writer>.tmp".
 std::string temporary_path_for(const std::string& path);
+// The temporary file that the runs of `writer` use in `folder` (ending in "/").
+std::string temporary_path_in(const std::string& folder, const std::string& writer);
 
 // Writes `bytes` as the complete new content of `path`.
 std::optional<FileError> write_file_atomically(const std::string& path,

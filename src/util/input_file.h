@@ -18,6 +18,9 @@ namespace norvane {
 // The error value of a file that is neither a regular file nor a folder (a FIFO, a device, a
 // socket). No errno value says that; error_text gives it the text "not a regular file".
 inline constexpr int not_a_regular_file = -1;
+// The error value of a data file that holds fewer lines than it must (a measurement file needs
+// three); error_text gives it the text "holds fewer than three lines".
+inline constexpr int too_few_lines = -2;
 
 class InputFile {
  public:

@@ -73,7 +73,7 @@ TEST(Backfill, DrawsTheArchivePicturesRunsWouldHaveDrawnAndLeavesTheCurrentOnes)
   EXPECT_EQ(messages.str(), "");
   EXPECT_EQ(summary.str(),
             "backfill 2025-12-28 to 2026-01-03: 7 archive pictures written, 0 unchanged, 0 kept "
-            "as they were, 0 not written\n");
+            "as they were, 0 not written; 0 days without a measurement file\n");
   EXPECT_EQ(work.list("fc/previous_foF2_plots"), runs.list("fc/previous_foF2_plots"));
   for (const std::string& name : runs.list("fc/previous_foF2_plots")) {
     EXPECT_EQ(work.read("fc/previous_foF2_plots/" + name),
@@ -92,7 +92,7 @@ TEST(Backfill, DrawsTheArchivePicturesRunsWouldHaveDrawnAndLeavesTheCurrentOnes)
   EXPECT_EQ(backfill_days(), ExitStatus::success);
   EXPECT_EQ(summary.str(),
             "backfill 2025-12-28 to 2026-01-03: 0 archive pictures written, 6 unchanged, 1 kept "
-            "as they were, 0 not written\n");
+            "as they were, 0 not written; 1 day without a measurement file\n");
   EXPECT_EQ(work.read("fc/previous_foF2_plots/2025365.gif"),
             runs.read("fc/previous_foF2_plots/2025365.gif"));
 }

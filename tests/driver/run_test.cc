@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "driver/run_session.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/station_files.h"
@@ -84,6 +85,7 @@ TEST(Run, NextDayOverwritesTheCurrentPicturesAndAddsOneArchivePicture) {
   testing::TempFolder work;
   prepare_work(work);
   work.write("fc/122026.txt", testing::forecast_file(flat_forecast(6.0)));
+  work.write("obs/RM041_2026342121500.TXT", testing::measurement_file("Rome", " 8.0"));
   ASSERT_EQ(run_in(work, 2026y / December / 8d).status, ExitStatus::success);
   const auto today_before = testing::Picture::load(work / "www/plotfoF26.gif");
   ASSERT_EQ(run_in(work, 2026y / December / 9d).status, ExitStatus::success);
@@ -97,13 +99,11 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
   testing::TempFolder work;
   const RunResult result = run_in(work, 2024y / March / 7d);
   EXPECT_EQ(result.status, ExitStatus::failure);
-  // Six passes were made: the current pictures are written, the archive folder is missing, so
-  // each day's BMP stays behind. Each cause is reported once.
+  // Six passes were made: the current pictures are written, the archive folder is missing.
+  // Each cause is reported once, and the program's own files are never taken for measurements.
   EXPECT_EQ(work.list(),
-            (std::vector<std::string>{
-                ".norvane_foF2.lock", "grafico1.bmp", "grafico2.bmp", "grafico3.bmp",
-                "grafico4.bmp", "grafico5.bmp", "grafico6.bmp", "plotfoF21.gif", "plotfoF22.gif",
-                "plotfoF23.gif", "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+            (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
+                                      "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   const std::string& folder = work.path();
   EXPECT_EQ(result.messages,
             "norvane_foF2: cannot read settings file \"" + folder +
@@ -116,28 +116,66 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                 folder +
                 "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
-                folder +
-                "previous_foF2_plots/\": No such file or directory\n"
-                // From day 2 on, the first file of the (working) folder is a BMP left behind.
-                "norvane_foF2: no known station: the first line of \"" +
-                folder + "grafico1.bmp\" begins " +
-                norvane::quoted(work.read("grafico1.bmp").substr(0, 4)) +
-                " (no measurements drawn, archive pictures kept)\n");
+                folder + "previous_foF2_plots/\": No such file or directory\n");
 }
 
-TEST(Run, AMissingPictureFolderIsReportedOnceAndEveryDayIsStillTried) {
+TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {
   testing::TempFolder work;
   prepare_work(work);
   std::filesystem::remove(work / "www");
   work.write("fc/032024.txt", testing::forecast_file(flat_forecast(6.0)));
+  work.write("obs/RM041_2024067121500.TXT", testing::measurement_file("Rome", " 8.0"));
   const RunResult result = run_in(work, 2024y / March / 7d);
   EXPECT_EQ(result.status, ExitStatus::failure);
-  EXPECT_EQ(result.messages, "norvane_foF2: cannot write current pictures in folder \"" +
-                                 work.path() +
-                                 "www/\": No such file or directory (archive pictures not "
-                                 "written either)\n");
-  // Each day got as far as its BMP (beside them: the forecast, the archive folder, the lock).
-  EXPECT_EQ(work.list("fc").size(), 9u);
+  EXPECT_EQ(result.messages, "norvane_foF2: picture folder \"" + work.path() +
+                                 "www/\" of settings file \"" + work.path() +
+                                 "norvane_foF2.ini\" line 6 \"www\\\\\" is missing (no current "
+                                 "pictures written)\n");
+  // Every day's archive picture is written all the same.
+  EXPECT_EQ(work.list("fc/previous_foF2_plots"),
+            (std::vector<std::string>{"2024062.gif", "2024063.gif", "2024064.gif", "2024065.gif",
+                                      "2024066.gif", "2024067.gif"}));
+}
+
+TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
+  testing::TempFolder work;
+  prepare_work(work);
+  std::array<double, 24> forecast = flat_forecast(6.0);
+  forecast[13] = 8.1;
+  work.write("fc/122026.txt", testing::forecast_file(forecast));
+  work.write("obs/RM041_2026344130000.TXT", testing::measurement_file("Rome station", " 7.0"));
+  work.write("obs/RM041_2026344131500.TXT", testing::measurement_file("Rome station", "N/A "));
+  work.write("obs/RM041_2026344124500.TXT", testing::measurement_file("Rome station", " 7.3"));
+  std::ostringstream messages;
+  RunSession session(testing::into(messages), [] { return sys_days{2026y / December / 10d} + 9h; });
+  ASSERT_TRUE(session.prepare(work.path(), seconds(1)));
+  session.use_days(2026y / December / 10d, 2026y / December / 10d);
+  for (int day = 1; day <= 6; ++day) session.draw_day(day);
+  session.finish();
+
+  const RunSummary& summary = session.summary();
+  EXPECT_EQ(summary.station, "Rome");  // the first line of the first file
+  EXPECT_EQ(summary.station_folder, std::filesystem::path(work.path()).parent_path().filename());
+  EXPECT_EQ(summary.finished, sys_days{2026y / December / 10d} + 9h);
+  EXPECT_TRUE(summary.success);
+  ASSERT_EQ(summary.days.size(), 6u);
+  const DaySummary& today = summary.days[5];
+  EXPECT_EQ(today.date, 2026y / December / 10d);
+  EXPECT_EQ(today.date_label, "10/12/2026");
+  EXPECT_EQ(today.archive_name, "2026344.gif");
+  EXPECT_EQ(today.current_name, "plotfoF26.gif");
+  // 13:00 is drawn after 13:15 but is older: the newest is 13:15, which has no value.
+  EXPECT_EQ(today.files_with_value, 2);
+  EXPECT_EQ(today.files_without_value, 1);
+  EXPECT_EQ(today.newest_minute, 13 * 60 + 15);
+  EXPECT_EQ(today.newest_value_mhz, std::nullopt);
+  EXPECT_EQ(today.forecast_at_newest_mhz, 8.1);
+  EXPECT_EQ(today.current, PictureOutcome::written);
+  EXPECT_EQ(today.archive, PictureOutcome::written);
+  EXPECT_EQ(summary.days[0].files_with_value, 0);
+  EXPECT_EQ(summary.pictures_written, 12);
+  EXPECT_EQ(summary.archive_pictures_kept, 0);
+  EXPECT_EQ(summary.newest_measurement, sys_days{2026y / December / 10d} + 13h + 15min);
 }
 
 }  // namespace

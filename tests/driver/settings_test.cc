@@ -29,14 +29,14 @@ SettingsRead read_from(const std::string& current_dir) {
 
 TEST(Settings, ReadsTheFoldersOfLinesTwoFourAndSixOnly) {
   testing::TempFolder work;
-  work.write("norvane_foF2.ini",
-             "forecasts\r\nfc\\\r\nmeasurements\r\n/data/obs/\r\npictures\r\n"
-             "www\\pics\\\r\nline 7 is ignored\r\n");
+  for (const char* folder : {"fc", "obs", "www/pics"}) work.make_folder(folder);
+  work.write("norvane_foF2.ini", "forecasts\r\nfc\\\r\nmeasurements\r\n" + work.path() +
+                                     "obs/\r\npictures\r\nwww\\pics\\\r\nline 7 is ignored\r\n");
   // The working folder is given without its closing separator.
   const auto read = read_from(work.path().substr(0, work.path().size() - 1));
   EXPECT_EQ(read.state.work_dir, work.path());
   EXPECT_EQ(read.state.forecast_dir, work / "fc/");
-  EXPECT_EQ(read.state.observation_dir, "/data/obs/");  // an absolute folder stays as it is
+  EXPECT_EQ(read.state.observation_dir, work / "obs/");  // an absolute folder stays as it is
   EXPECT_EQ(read.state.picture_dir, work / "www/pics/");
   EXPECT_EQ(read.messages, "");
   EXPECT_FALSE(read.failed);
@@ -44,6 +44,7 @@ TEST(Settings, ReadsTheFoldersOfLinesTwoFourAndSixOnly) {
 
 TEST(Settings, UsesFolderLinesVerbatimWithLfLineEnds) {
   testing::TempFolder work;
+  work.make_folder(" obs");
   work.write("norvane_foF2.ini", "\nfc\n\n obs/ \n\n\n");
   const auto read = read_from(work.path());
   EXPECT_EQ(read.state.forecast_dir, work / "fc");         // no separator added
@@ -54,6 +55,8 @@ TEST(Settings, UsesFolderLinesVerbatimWithLfLineEnds) {
 
 TEST(Settings, AShortFileLeavesTheMissingFoldersAtTheWorkingFolderAndFails) {
   testing::TempFolder work;
+  work.make_folder("fc");
+  work.make_folder("obs");
   work.write("norvane_foF2.ini", "a\r\nfc/\r\nb\r\nobs/\r\nc\r\n");
   const auto read = read_from(work.path());
   EXPECT_EQ(read.state.forecast_dir, work / "fc/");
@@ -80,6 +83,7 @@ TEST(Settings, AMissingFileLeavesEveryFolderAtTheWorkingFolderAndFails) {
 TEST(Settings, RefusesFolderLinesThatAreNotTextAndWarnsOfFolderLinesThatMisleadQuietly) {
   testing::TempFolder work;
   work.make_folder("fc");
+  work.make_folder("www");
   work.write("norvane_foF2.ini", std::string("a\r\nfc\r\nb\r\nob\0s/\r\nc\r\nwww/ \r\n", 27));
   const auto read = read_from(work.path());
   const std::string settings =
@@ -97,9 +101,21 @@ TEST(Settings, RefusesFolderLinesThatAreNotTextAndWarnsOfFolderLinesThatMisleadQ
                 work.path() + "www/ plotfoF21.gif\"\n");
   EXPECT_TRUE(read.failed);
   EXPECT_EQ(read.state.forecast_dir, work / "fc");
-  EXPECT_FALSE(read.state.forecast_dir_refused);
-  EXPECT_TRUE(read.state.observation_dir_refused);
-  EXPECT_FALSE(read.state.picture_dir_refused);
+  EXPECT_EQ(read.state.forecast_dir_status, PlotState::FolderStatus::usable);
+  EXPECT_EQ(read.state.observation_dir_status, PlotState::FolderStatus::refused);
+  EXPECT_EQ(read.state.picture_dir_status, PlotState::FolderStatus::usable);
+
+  // A folder that does not exist is called missing, with its line, and nothing else is said.
+  work.write("norvane_foF2.ini", "a\nfc/\nb\nobs/\nc\nnowhere/\n");
+  const auto missing = read_from(work.path());
+  const std::string of_settings = " of settings file \"" + work.path() + "norvane_foF2.ini\"";
+  EXPECT_EQ(missing.messages,
+            "norvane_foF2: measurement folder \"" + work.path() + "obs/\"" + of_settings +
+                " line 4 \"obs/\" is missing (no measurements drawn, archive pictures kept)\n"
+                "norvane_foF2: picture folder \"" +
+                work.path() + "nowhere/\"" + of_settings +
+                " line 6 \"nowhere/\" is missing (no current pictures written)\n");
+  EXPECT_EQ(missing.state.picture_dir_status, PlotState::FolderStatus::missing);
 }
 
 TEST(FolderValue, MapsBackslashesAndKeepsTheValueAsAPrefix) {

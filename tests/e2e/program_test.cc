@@ -5,6 +5,7 @@
 #include <gd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -73,9 +74,7 @@ TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
   EXPECT_EQ(work.list("www").size(), 6u);
   EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 6u);
   for (const std::string& name : work.list("fc")) {
-    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots") ||
-                name == ".norvane_foF2.lock")
-        << name;
+    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots")) << name;
   }
 }
 
@@ -175,7 +174,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   const auto help = testing::run_program(work.path(), {.arguments = {"--help"}});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_TRUE(help.standard_output.starts_with(
-      "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO]\n"))
+      "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]\n"))
       << help.standard_output;
   EXPECT_EQ(help.standard_error, "");
 
@@ -208,6 +207,8 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       {{"--backfill", "2020-02-30", "2020-03-01"}, "--backfill: FROM \"2020-02-30\" is not a date"},
       {{"--backfill", "2020-03-02", "2020-03-01"}, "--backfill: FROM 2020-03-02 is after TO"},
       {{"--backfill", "2020-03-01", "9999-12-31"}, "--backfill: TO 9999-12-31 is after today"},
+      {{"--backfill", "0026-01-01", "2026-01-01"}, "--backfill: FROM 0026-01-01 is before 1900"},
+      {{"--redraw"}, "--redraw goes with --backfill only"},
   };
   for (const auto& usage_error : usage_errors) {
     const auto result = testing::run_program(work.path(), {.arguments = usage_error.arguments});
@@ -270,6 +271,7 @@ TEST(Program, MetricsFileTellsWhenARunEndedAndWhetherItSucceededWithoutChangingI
   };
 
   // FILE is taken from the current directory, not from -C's folder.
+  const auto day = local_today();
   const auto started = now();
   const auto ok =
       testing::run_program(parent, {.arguments = {"-C", name, "--metrics", name + "/m.prom"}});
@@ -279,6 +281,17 @@ TEST(Program, MetricsFileTellsWhenARunEndedAndWhetherItSucceededWithoutChangingI
   const std::string metrics = work.read("m.prom");
   EXPECT_NE(metrics.find("\nnorvane_fof2_last_run_success" + label + "1\n"), std::string::npos)
       << metrics;
+  EXPECT_NE(metrics.find("\nnorvane_fof2_pictures_written" + label + "12\n"), std::string::npos)
+      << metrics;
+  // Every day's files run to 23:30 UT; the newest is today's.
+  const std::chrono::sys_seconds newest =
+      std::chrono::sys_days{day} + std::chrono::hours{23} + std::chrono::minutes{30};
+  if (local_today() == day) {
+    EXPECT_NE(metrics.find("\nnorvane_fof2_newest_measurement_timestamp_seconds" + label +
+                           std::to_string(newest.time_since_epoch().count()) + "\n"),
+              std::string::npos)
+        << metrics;
+  }
   const std::string stamp = "\nnorvane_fof2_last_run_timestamp_seconds" + label;
   ASSERT_NE(metrics.find(stamp), std::string::npos) << metrics;
   const long long finished = std::stoll(metrics.substr(metrics.find(stamp) + stamp.size()));
@@ -293,13 +306,23 @@ TEST(Program, MetricsFileTellsWhenARunEndedAndWhetherItSucceededWithoutChangingI
                                            "not told of this run)\n");
   EXPECT_EQ(work.list("www").size(), 6u);
 
-  // A failed run, and a backfill, write it too.
+  // A failed run, one that could not start (its settings refused), and a backfill write it too.
   std::filesystem::remove_all(work / "fc/previous_foF2_plots");
   const auto failed = testing::run_program(work.path(), {.arguments = {"--metrics=m.prom"}});
   EXPECT_EQ(failed.exit_status, 1);
   EXPECT_NE(work.read("m.prom").find("\nnorvane_fof2_last_run_success" + label + "0\n"),
             std::string::npos);
   work.make_folder("fc/previous_foF2_plots");
+  const std::string settings = work.read("norvane_foF2.ini");
+  work.write("norvane_foF2.ini", std::string("\xFF\xFE"
+                                             "f\0c\0\n\0",
+                                             8));
+  std::filesystem::remove(work / "m.prom");
+  const auto refused = testing::run_program(work.path(), {.arguments = {"--metrics=m.prom"}});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_NE(work.read("m.prom").find("\nnorvane_fof2_last_run_success" + label + "0\n"),
+            std::string::npos);
+  work.write("norvane_foF2.ini", settings);
   const std::string today = iso_date(local_today());
   const auto backfilled = testing::run_program(
       work.path(), {.arguments = {"--backfill", today, today, "--metrics", "b.prom"}});
@@ -333,7 +356,8 @@ TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {
     EXPECT_EQ(result.standard_error, "");
     EXPECT_EQ(result.standard_output, "backfill " + from + " to " + iso_date(day) +
                                           ": 6 archive pictures written, 0 unchanged, 0 kept as "
-                                          "they were, 0 not written\n");
+                                          "they were, 0 not written; 0 days without a "
+                                          "measurement file\n");
     std::vector<std::string> backfilled;
     for (const std::string& name : work.list("fc/previous_foF2_plots")) {
       backfilled.push_back(name + " " + work.read("fc/previous_foF2_plots/" + name));
@@ -371,15 +395,31 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
       << report;
   EXPECT_EQ(snapshot(work), before);
 
-  // A picture folder the program's user may not write in, no forecast for today's month, and a
-  // first file of no known station.
+  // Checked as root while another user owns the folders the service writes: the report says so
+  // and how to check as that user.
   namespace fs = std::filesystem;
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown((work / "fc").c_str(), 65534, 65534), 0);
+    const std::string hint = "runuser -u 'nobody' -- norvane_foF2 -C '" + work.path() + "' --check";
+    const auto as_root = testing::run_program(work.path(), {.arguments = {"--check"}});
+    EXPECT_NE(as_root.standard_output.find("\nchecked as user \"root\" (uid 0)"), std::string::npos)
+        << as_root.standard_output;
+    EXPECT_NE(as_root.standard_output.find(hint), std::string::npos) << as_root.standard_output;
+  }
+
+  // As another user: a missing picture folder, no forecast for today's month, a folder where
+  // today's archive picture goes, and today's files copied with mode 600 by root: a run would
+  // fail, so the check is not ready, and says why.
   testing::open_to_everyone(work.path());
-  fs::permissions(work / "www",
-                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                  fs::perm_options::remove);
+  fs::remove_all(work / "www");
   fs::remove(work / ("fc/" + days.forecast_names[6] + ".txt"));
-  work.write("obs/0_notes.txt", "Notes on the station\n");
+  const std::string archive =
+      "fc/previous_foF2_plots/" + days.forecast_names[6].substr(2) + days.doy_codes[6] + ".gif";
+  fs::remove(work / archive);
+  work.make_folder(archive);
+  for (int hour = 0; hour < 12; ++hour) {
+    fs::permissions(work / testing::measurement_name(days, 6, hour, 30), fs::perms::owner_read);
+  }
   const auto broken_before = snapshot(work);
   const auto broken =
       testing::run_program(work.path(), {.arguments = {"--check"}, .unprivileged = true});
@@ -387,14 +427,20 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
   EXPECT_EQ(broken.standard_error, "");
   EXPECT_NE(broken.standard_output.find(
                 "\npicture folder (current pictures): line 6 \"www\\\\\" gives \"" + work.path() +
-                "www/\": a folder, not writable: Permission denied\n"),
+                "www/\": missing\n"),
+            std::string::npos)
+      << broken.standard_output;
+  EXPECT_NE(broken.standard_output.find("\ncannot read 12 measurement files, the first \"" +
+                                        work.path() + testing::measurement_name(days, 6, 0, 30) +
+                                        "\": Permission denied"),
             std::string::npos)
       << broken.standard_output;
   const std::string month =
       days.forecast_names[6].substr(0, 2) + "/" + days.forecast_names[6].substr(2);
   EXPECT_TRUE(broken.standard_output.ends_with(
-      "\nverdict: not ready: the picture folder cannot be written; no forecast for " + month +
-      "; no known station\n"))
+      "\nverdict: not ready: a folder stands where a run writes \"" + work.path() + archive +
+      "\"; the picture folder is missing; no forecast for " + month +
+      "; 12 measurement files cannot be read\n"))
       << broken.standard_output;
   EXPECT_EQ(snapshot(work), broken_before);
 }

@@ -96,39 +96,59 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
   for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
 }
 
-TEST_F(StationWork, UnreadableFilesKeepTheirDaysArchiveAndAPastDayWithoutFilesIsKeptQuietly) {
-  // Two files of day 3 that cannot be read: one message for the run, day 3's archive kept.
-  const std::string first = testing::measurement_name(days_, 3, 4, 30);
-  fs::permissions(work_ / first, fs::perms::none);
-  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30), fs::perms::none);
-  // Day 2's files cleared away, and today's: day 2 keeps its picture, today is drawn anew.
+TEST_F(StationWork, AnArchivePictureIsReplacedOnlyByAFigureOfAtLeastAsManyFiles) {
+  // Day 1 thinned by a clean-up job (00:30 to 09:30 gone), day 2 cleared away, today's files
+  // gone too: days 1 and 2 keep their pictures with a word, today is drawn anew. Day 3 has two
+  // files that cannot be read and day 4 one emptied during an upload: one message for the run,
+  // their pictures kept. Day 5 gets a late file: its picture is replaced.
   for (int hour = 0; hour < 24; ++hour) {
+    if (hour < 10) fs::remove(work_ / testing::measurement_name(days_, 1, hour, 30));
     fs::remove(work_ / testing::measurement_name(days_, 2, hour, 30));
     fs::remove(work_ / testing::measurement_name(days_, 6, hour, 30));
   }
+  const std::string first = testing::measurement_name(days_, 3, 4, 30);
+  fs::permissions(work_ / first, fs::perms::none);
+  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30), fs::perms::none);
+  const std::string emptied = testing::measurement_name(days_, 4, 12, 30);
+  work_.write(emptied, "");
+  work_.write(testing::measurement_name(days_, 5, 12, 45),
+              testing::measurement_file("Rome", testing::value_field(9.0)));
+  const auto kept_with_a_word = [&](int slot, int now) {
+    const std::string& label = days_.date_labels[slot];
+    const std::string day = label.substr(6) + "-" + label.substr(3, 2) + "-" + label.substr(0, 2);
+    return "norvane_foF2: archive picture \"" + work_.path() + archive_of(days_, slot) + "\" of " +
+           label + " kept: it was drawn from 24 measurement files, the folder now holds " +
+           std::to_string(now) + " of that day (--backfill " + day + " " + day +
+           " --redraw replaces it)\n";
+  };
   const auto [result, days] = run_today(work_, unprivileged_);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error, "norvane_foF2: cannot read 2 measurement files, the first \"" +
+  EXPECT_EQ(result.standard_error, kept_with_a_word(1, 14) + kept_with_a_word(2, 0) +
+                                       "norvane_foF2: cannot read 3 measurement files, the first "
+                                       "\"" +
                                        work_.path() + first +
                                        "\": Permission denied (their days' archive pictures "
                                        "kept)\n");
-  EXPECT_TRUE(archive_kept(2));
-  EXPECT_TRUE(archive_kept(3));
-  EXPECT_FALSE(archive_kept(6));
+  for (const int slot : {1, 2, 3, 4}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  for (const int slot : {5, 6}) EXPECT_FALSE(archive_kept(slot)) << "slot " << slot;
   // The current pictures show what could be read.
   const auto day_3 = testing::Picture::load(work_ / "www/plotfoF23.gif");
   EXPECT_EQ(testing::figure_pixel(day_3, 45, 10 * (5 + 4 / 4.0)), colours::background);
   EXPECT_EQ(testing::figure_pixel(day_3, 55, 10 * (5 + 5 / 4.0)), colours::measured);
 
-  // With the files readable again and day 2 still empty, the run is quiet.
+  // All readable again, and day 4's file back with a corrected value: day 4 is replaced, days 1
+  // and 2 stay as they were, and a run that lost nothing but cleared days succeeds.
   fs::permissions(work_ / first, fs::perms::owner_read | fs::perms::others_read);
   fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30),
                   fs::perms::owner_read | fs::perms::others_read);
-  const auto quiet = run_today(work_, unprivileged_).first;
-  EXPECT_EQ(quiet.exit_status, 0);
-  EXPECT_EQ(quiet.standard_error, "");
-  EXPECT_TRUE(archive_kept(2));
-  EXPECT_TRUE(archive_kept(3));
+  work_.write(emptied, testing::measurement_file("Rome", testing::value_field(12.0)));
+  const auto again = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(again.exit_status, 0);
+  EXPECT_EQ(again.standard_error, kept_with_a_word(1, 14) + kept_with_a_word(2, 0));
+  for (const int slot : {1, 2, 3}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_FALSE(archive_kept(4));
+  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / archive_of(days_, 4)), 125, 120),
+            colours::measured);
 }
 
 TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothing) {

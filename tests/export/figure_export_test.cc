@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "driver/day_table.h"
+#include "export/archive_record.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/temp_folder.h"
@@ -77,16 +78,16 @@ TEST_F(FigureExport, WritesBothPicturesAndRemovesTheBmp) {
   EXPECT_EQ(testing::Picture::load(work_ / "fc/previous_foF2_plots/2024036.gif"), drawn);
 }
 
-TEST_F(FigureExport, MissingPictureFolderCostsBothPicturesAndLeavesTheBmp) {
+TEST_F(FigureExport, MissingPictureFolderCostsOnlyTheCurrentPicture) {
   work_.make_folder("fc/previous_foF2_plots");
   export_figure();
   EXPECT_TRUE(failed_);
   EXPECT_EQ(messages_.str(), "norvane_foF2: cannot write current pictures in folder \"" +
-                                 work_.path() +
-                                 "www/\": No such file or directory (archive pictures not "
-                                 "written either)\n");
-  EXPECT_EQ(work_.list(),
-            (std::vector<std::string>{"fc", "fc/grafico6.bmp", "fc/previous_foF2_plots"}));
+                                 work_.path() + "www/\": No such file or directory\n");
+  EXPECT_EQ(work_.list(), (std::vector<std::string>{"fc", "fc/previous_foF2_plots",
+                                                    "fc/previous_foF2_plots/2024036.gif"}));
+  EXPECT_EQ(state_.current_outcome, PictureOutcome::failed);
+  EXPECT_EQ(state_.archive_outcome, PictureOutcome::written);
 }
 
 TEST_F(FigureExport, MissingArchiveFolderCostsOnlyTheArchivePicture) {
@@ -97,8 +98,7 @@ TEST_F(FigureExport, MissingArchiveFolderCostsOnlyTheArchivePicture) {
   EXPECT_EQ(messages_.str(), "norvane_foF2: cannot write archive pictures in folder \"" +
                                  work_.path() +
                                  "fc/previous_foF2_plots/\": No such file or directory\n");
-  EXPECT_EQ(work_.list(),
-            (std::vector<std::string>{"fc", "fc/grafico6.bmp", "www", "www/plotfoF26.gif"}));
+  EXPECT_EQ(work_.list(), (std::vector<std::string>{"fc", "www", "www/plotfoF26.gif"}));
 }
 
 TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
@@ -114,35 +114,71 @@ TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
   EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF26.gif"), testing::Picture::of(surface_));
 }
 
-TEST_F(FigureExport, KeepsAnArchivePictureThatTheDaysMeasurementsMayNotReplace) {
+TEST_F(FigureExport, ReplacesAnArchivePictureOnlyWithAFigureDrawnFromAtLeastAsManyFiles) {
   using DayMeasurements = PlotState::DayMeasurements;
   work_.make_folder("fc/previous_foF2_plots");
   work_.make_folder("www");
   struct Case {
-    int day_index;
+    int day_index;  // 6 is today
     DayMeasurements measurements;
-    bool kept;
+    ArchiveRecord drawn_from;
+    bool redraw;
+    bool replaced;
   };
-  for (const Case& c :
-       {Case{6, DayMeasurements::not_seen, true}, Case{6, DayMeasurements::unreadable, true},
-        Case{5, DayMeasurements::none_found, true}, Case{6, DayMeasurements::none_found, false},
-        Case{5, DayMeasurements::drawn, false}}) {
+  // Each time, the picture there was drawn from three files, two of them with a value.
+  const ArchiveRecord before{2, 1};
+  for (const Case& c : {
+           Case{6, DayMeasurements::not_seen, {}, false, false},
+           Case{6, DayMeasurements::unreadable, {4, 0}, false, false},
+           Case{5, DayMeasurements::none_found, {}, false, false},  // a clean-up job's doing
+           Case{5, DayMeasurements::drawn, {1, 1}, false, false},
+           Case{5, DayMeasurements::drawn, {3, 0}, false, true},  // a value corrected
+           Case{5, DayMeasurements::drawn, {3, 1}, false, true},  // a late file
+           Case{5, DayMeasurements::drawn, {1, 0}, true, true},   // asked to redraw
+           Case{6, DayMeasurements::none_found, {}, false, true},
+       }) {
     state_.day_index = static_cast<std::int16_t>(c.day_index);
-    state_.day_measurements = c.measurements;
-    const std::string archive =
-        export_paths(state_, state_.forecast_names[6]).archive_gif.substr(work_.path().size());
-    work_.write(archive, "the complete day");
+    const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
+    state_.day_measurements = DayMeasurements::drawn;
+    state_.day_counts = {before.files_with_value, before.files_without_value, {}, {}};
+    state_.redraw_archive = true;
     export_figure();
-    EXPECT_EQ(work_.read(archive) == "the complete day", c.kept)
+    ASSERT_EQ(read_archive_record_file(archive), before);
+
+    state_.day_measurements = c.measurements;
+    state_.day_counts = {c.drawn_from.files_with_value, c.drawn_from.files_without_value, {}, {}};
+    state_.redraw_archive = c.redraw;
+    export_figure();
+    EXPECT_EQ(read_archive_record_file(archive) == c.drawn_from, c.replaced)
         << "slot " << c.day_index << ", case " << static_cast<int>(c.measurements);
+    EXPECT_EQ(state_.archive_outcome, c.replaced ? PictureOutcome::written : PictureOutcome::kept);
   }
-  // A day without an archive picture always gets one.
+  // Only a figure of fewer files is worth a word: the others' causes are reported where found.
+  const std::string kept = "norvane_foF2: archive picture \"" + work_.path() +
+                           "fc/previous_foF2_plots/2024035.gif\" of 04/02/2024 kept: it was drawn "
+                           "from 3 measurement files, the folder now holds ";
+  EXPECT_EQ(messages_.str(), kept +
+                                 "0 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
+                                 "replaces it)\n" +
+                                 kept +
+                                 "2 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
+                                 "replaces it)\n");
+  EXPECT_FALSE(failed_);
+
+  // A picture without a record (an older program's) is replaced; a day without a picture always
+  // gets one.
+  state_.day_index = 5;
   const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
+  state_.day_measurements = DayMeasurements::none_found;
+  state_.day_counts = {};
+  state_.redraw_archive = false;
+  work_.write(archive.substr(work_.path().size()), "an older program's picture");
+  export_figure();
+  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
   std::filesystem::remove(archive);
   state_.day_measurements = DayMeasurements::not_seen;
   export_figure();
   EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
-  EXPECT_EQ(messages_.str(), "");
 }
 
 }  // namespace

@@ -52,14 +52,16 @@ TEST(MeasurementListing, IsKeptFromDayToDayUntilTheFolderChanges) {
   work.write("obs/RM041_2026342000000.TXT", "");
   const std::array<std::string, 1> day_stems{"RM041_2026342"};
 
-  // A folder changed just now is listed for the day drawn only.
+  // The days after the day drawn are listed for at once; a folder changed just now is listed
+  // again for the next day, though.
   MeasurementListing listing;
-  EXPECT_FALSE(listing.current(state, day_stems).listed_for("RM041_2026338"));
+  const ObservationFolder* changed = &listing.current(state, day_stems);
+  EXPECT_TRUE(changed->listed_for("RM041_2026338"));
+  EXPECT_FALSE(changed->unchanged());
 
   testing::set_modified_ago(state.observation_dir, 60);
   const ObservationFolder* first = &listing.current(state, day_stems);
   EXPECT_EQ(first->upper_day_file_names("RM041_2026342").size(), 1u);
-  // Else the days after the day drawn are listed for at once.
   EXPECT_TRUE(first->listed_for("RM041_2026338"));
   EXPECT_FALSE(first->listed_for("RM041_2026337"));
   EXPECT_EQ(&listing.current(state, day_stems), first);

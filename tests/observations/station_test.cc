@@ -77,55 +77,52 @@ TEST(ListedMinutes, AreTheMinutesWhoseNameTheListingShowsInAnyCase) {
 
 class IdentifyStation : public ::testing::Test {
  protected:
-  int identify() {
-    state_.observation_dir = work_ / "obs/";
-    state_.hour_codes[0] = "kept";
-    const ObservationFolder folder = ObservationFolder::list(state_.observation_dir, {});
-    current_line_.clear();
-    return identify_station(state_, folder, diagnostics_, current_line_);
+  Station identify() {
+    const ObservationFolder folder = ObservationFolder::list(obs_, {});
+    return identify_station(folder, obs_);
   }
 
   testing::TempFolder work_;
-  PlotState state_;
-  std::string current_line_;
-  std::ostringstream messages_;
-  Diagnostics diagnostics_{testing::into(messages_)};
+  const std::string obs_ = work_ / "obs/";
 };
 
-TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrder) {
+TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrderThatIsNotTheProgramsOwn) {
   work_.write("obs/.hidden", testing::measurement_file("Gibilmanna", " 5.0"));
   work_.write("obs/0_folder/inside", testing::measurement_file("Gibilmanna", " 5.0"));
   ASSERT_EQ(::mkfifo((work_ / "obs/0_fifo").c_str(), 0600), 0);
+  // An archive picture and a yearly index, as in a folder that holds everything.
+  work_.write("obs/2026339.gif", "Rome");
+  work_.write("obs/2026.json", "Rome");
   work_.write("obs/b_file", testing::measurement_file("Mali", " 5.0"));
   work_.write("obs/B_file", testing::measurement_file("Tucuman", " 5.0"));
   work_.write("obs/C_file", testing::measurement_file("Rome", " 5.0"));
-  EXPECT_EQ(identify(), 2);
-  EXPECT_EQ(current_line_, "Tucuman");
-  EXPECT_EQ(state_.hour_codes[0], "00");
-  EXPECT_EQ(state_.hour_codes[23], "23");
-  EXPECT_EQ(messages_.str(), "");
+  const Station station = identify();
+  EXPECT_EQ(station.problem, Station::Problem::none);
+  EXPECT_EQ(station.kind, 2);
+  EXPECT_EQ(station.first_file, "B_file");
+  EXPECT_EQ(station.first_line, "Tucuman");
+  for (const char* name : {"grafico1.bmp", "PLOTFOF26.GIF", "plotfoF2.json", "norvane_foF2.ini"}) {
+    EXPECT_TRUE(is_program_file_name(name)) << name;
+  }
+  for (const char* name : {"grafico7.bmp", "26342P30.TXT", "RM041_2026342153000.TXT"}) {
+    EXPECT_FALSE(is_program_file_name(name)) << name;
+  }
 }
 
-TEST_F(IdentifyStation, UnknownStationsAndEmptyOrMissingFoldersDrawNothingAndAreReported) {
-  EXPECT_EQ(identify(), 0);  // no folder
+TEST_F(IdentifyStation, UnknownStationsAndEmptyOrMissingFoldersTellNone) {
+  const auto problem_text = [&] { return station_problem_text(identify(), obs_); };
+  EXPECT_EQ(problem_text(), "cannot list measurement folder \"" + obs_ +
+                                "\": No such file or directory (no measurements drawn, archive "
+                                "pictures kept)");
   work_.make_folder("obs/only_a_folder");
-  EXPECT_EQ(identify(), 0);  // nothing but a folder
+  EXPECT_EQ(problem_text(), "measurement folder \"" + obs_ +
+                                "\" holds no measurement file (no measurements drawn, archive "
+                                "pictures kept)");
   work_.write("obs/A_file", "tucuman ionosonde\r\n");
-  EXPECT_EQ(identify(), 0);
-  EXPECT_EQ(identify(), 0);
-  EXPECT_EQ(state_.hour_codes[0], "kept");
-  const std::string obs = work_ / "obs/";
-  EXPECT_EQ(messages_.str(),
-            "norvane_foF2: cannot list measurement folder \"" + obs +
-                "\": No such file or directory (no measurements drawn, archive pictures kept)\n"
-                "norvane_foF2: measurement folder \"" +
-                obs +
-                "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
-                "norvane_foF2: no known station: the first line of \"" +
-                obs +
-                "A_file\" begins \"tucu\" (no measurements drawn, archive pictures "
-                "kept)\n");
-  EXPECT_TRUE(diagnostics_.failed());
+  EXPECT_EQ(identify().problem, Station::Problem::unknown);
+  EXPECT_EQ(problem_text(), "no known station: the first line of \"" + obs_ +
+                                "A_file\" begins \"tucu\" (no measurements drawn, archive "
+                                "pictures kept)");
 }
 
 }  // namespace

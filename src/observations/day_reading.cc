@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+#include "observations/day_reading.h"
+
+#include <cerrno>
+
+#include "util/batched_close.h"
+#include "util/number_text.h"
+#include "util/text_fields.h"
+
+namespace norvane {
+namespace {
+
+// Whether an open that failed with `error` found no measurement file under the listed name: it
+// went away since the listing, or is something else than a file (a folder, a link to nowhere,
+// a socket, which refuses the open with ENXIO).
+bool is_no_file(int error) {
+  return error == ENOENT || error == ENOTDIR || error == EISDIR || error == not_a_regular_file ||
+         error == ELOOP || error == ENXIO;
+}
+
+}  // namespace
+
+std::optional<double> parse_observed_value(std::string_view value_field) {
+  std::string text(trim_blanks(columns(value_field, 1, 2)));
+  text += columns(value_field, 4, 1);
+  return read_number(text);
+}
+
+std::optional<Measurement> read_measurement(InputFile& file, int hour, int minute_slot) {
+  // Only the first three lines are read; the value is on line 3.
+  std::string line;
+  for (int lines_read = 0; lines_read < 3; ++lines_read) {
+    if (!file.read_line(line)) return std::nullopt;
+  }
+  Measurement measurement{hour, minute_slot, std::nullopt};
+  const std::string_view value_field = columns(line, 16, 4);
+  if (trim_blanks(value_field) == "N/A") return measurement;
+  // A number beyond the 16-bit range (a garbled field such as "1E.9") is no measured value.
+  const std::optional<double> value = parse_observed_value(value_field);
+  if (value && round_to_int16(*value)) measurement.value = value;
+  return measurement;
+}
+
+DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
+                    const PlotState& state) {
+  DayReading day;
+  // Only the minutes whose file the listing showed are tried: the open of any other would fail.
+  const auto minutes = listed_minutes(folder, names, state);
+  std::string name;
+  BatchedClose read_files;
+  for (int hour = 0; hour <= 23; ++hour) {
+    for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
+      if (!minutes.test(static_cast<std::size_t>(hour * 60 + minute_slot - 1))) continue;
+      names.name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
+      int error = 0;
+      if (auto file = folder.open_day_file(name, &error)) {
+        const auto measurement = read_measurement(*file, hour, minute_slot);
+        error = measurement ? 0 : file->read_error() != 0 ? file->read_error() : too_few_lines;
+        read_files.add(file->release());
+        if (measurement) {
+          day.measurements.push_back(*measurement);
+          PlotState::DayCounts& counts = day.counts;
+          ++(measurement->value ? counts.files_with_value : counts.files_without_value);
+          const int minute_of_day = hour * 60 + measurement->minute();
+          if (!counts.newest_minute || minute_of_day > *counts.newest_minute) {
+            counts.newest_minute = minute_of_day;
+            counts.newest_value = measurement->value;
+          }
+          continue;
+        }
+      }
+      if (is_no_file(error)) continue;
+      if (day.unreadable++ == 0) {
+        day.first_unreadable = name;
+        day.first_error = error;
+      }
+    }
+  }
+  return day;
+}
+
+}  // namespace norvane
