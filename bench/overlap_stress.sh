@@ -10,6 +10,12 @@
 # - midnight: pairs of runs started at once whose "today" differ by a day (one run in a time zone
 #   13 hours ahead of universal time, one 11 hours behind), `rounds` times. Every archive picture
 #   must hold the figure of its own day, whichever run of a pair wrote it last.
+# - users (as root only): a backfill of the six days and two runs as root, started at once with
+#   three runs as the user nobody, `rounds` times: all must wait for one another on the one
+#   lock, and every picture must equal a lone run's.
+# - stations: two stations whose settings name one picture folder, four runs of each started at
+#   once, `rounds` times: every current picture must be whole and one of the two stations'
+#   figures of its own slot.
 #
 # Needs tools/norvane_make_demo_data beside the program's build folder (build/<preset>/tools/).
 set -eu
@@ -70,7 +76,7 @@ same_pictures() {
 }
 
 leftovers() {
-  find "$1" -name '.norvane_foF2.tmp' -o -name '*.bmp' | head -n 1
+  find "$1" -name '.norvane_foF2.*.tmp' -o -name '*.bmp' | head -n 1
 }
 
 ahead=XXX-13
@@ -102,3 +108,74 @@ while [ "$round" -lt "$rounds" ]; do
 done
 echo "midnight: $((rounds * 2)) runs, all exited 0 quietly;" \
   "every archive picture holds its own day's figure"
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "users: a backfill and 2 runs as root with 3 runs as nobody at once, $rounds rounds"
+  fresh "$scratch/reference"
+  run_at_once "$scratch/reference" 1 UTC
+  fresh "$scratch/users"
+  chmod -R a+rwX "$scratch/users"
+  chmod a+x "$scratch"
+  first=$(date -u -d '5 days ago' +%F)
+  last=$(date -u +%F)
+  round=0
+  while [ "$round" -lt "$rounds" ]; do
+    pids=""
+    (cd "$scratch/users" && TZ=UTC "$program" --backfill "$first" "$last" >/dev/null \
+      2>"$scratch/backfill_err") &
+    pids="$pids $!"
+    for i in 1 2 3 4 5; do
+      if [ "$i" -le 2 ]; then as=""; else as="setpriv --reuid=65534 --regid=65534 --clear-groups"; fi
+      (cd "$scratch/users" && TZ=UTC $as "$program" >"$scratch/out$i" 2>&1) &
+      pids="$pids $!"
+    done
+    for pid in $pids; do wait "$pid" || fail "a run or the backfill exited with status $?"; done
+    for i in 1 2 3 4 5; do
+      [ -s "$scratch/out$i" ] && fail "a run printed: $(cat "$scratch/out$i")"
+    done
+    [ -s "$scratch/backfill_err" ] && fail "the backfill printed: $(cat "$scratch/backfill_err")"
+    same_pictures "$scratch/users" "$scratch/reference" all
+    [ -z "$(leftovers "$scratch/users")" ] || fail "left behind: $(leftovers "$scratch/users")"
+    round=$((round + 1))
+  done
+  echo "users: $((rounds * 5)) runs (2 of 5 as root) and $rounds backfills, all exited 0" \
+    "quietly; every picture equals a lone run's"
+fi
+
+echo "stations: 2 stations sharing a picture folder, 4 runs of each at once, $rounds rounds"
+fresh "$scratch/first"
+fresh "$scratch/second"
+# The second station lost its measurements of 10:00 to 19:59 UT, so its figures differ.
+find "$scratch/second/measurements" -name 'RM041_???????1*' -delete
+for station in first second; do
+  run_at_once "$scratch/$station" 1 UTC
+  cp -r "$scratch/$station/pictures" "$scratch/$station.pictures"
+  mkdir -p "$scratch/shared"
+  sed -i "6s|.*|$scratch/shared/|" "$scratch/$station/norvane_foF2.ini"
+done
+round=0
+mismatches=0
+while [ "$round" -lt "$rounds" ]; do
+  pids=""
+  for i in 1 2 3 4 5 6 7 8; do
+    if [ $((i % 2)) -eq 0 ]; then station=first; else station=second; fi
+    (cd "$scratch/$station" && TZ=UTC "$program" >"$scratch/out$i" 2>&1) &
+    pids="$pids $!"
+  done
+  for pid in $pids; do wait "$pid" || fail "a run exited with status $?"; done
+  for i in 1 2 3 4 5 6 7 8; do
+    [ -s "$scratch/out$i" ] && fail "a run printed: $(cat "$scratch/out$i")"
+  done
+  for slot in 1 2 3 4 5 6; do
+    picture="$scratch/shared/plotfoF2$slot.gif"
+    if ! cmp -s "$picture" "$scratch/first.pictures/plotfoF2$slot.gif" &&
+      ! cmp -s "$picture" "$scratch/second.pictures/plotfoF2$slot.gif"; then
+      mismatches=$((mismatches + 1))
+    fi
+  done
+  [ -z "$(leftovers "$scratch/shared")" ] || fail "left behind: $(leftovers "$scratch/shared")"
+  round=$((round + 1))
+done
+[ "$mismatches" -eq 0 ] || fail "$mismatches current pictures were neither station's figure"
+echo "stations: $((rounds * 8)) runs, all exited 0 quietly; every current picture was one of" \
+  "the two stations' figures of its slot (0 mismatches)"

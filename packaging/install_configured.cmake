@@ -46,3 +46,15 @@ if(norvane_prefix STREQUAL "/usr/")
   file(INSTALL DESTINATION "${norvane_full_docdir}" TYPE FILE
        FILES "${norvane_packaging_binary}/changelog.Debian.gz")
 endif()
+
+# The web page's settings: a configuration file, which an administrator edits. The package makes
+# it a conffile, which dpkg keeps when edited; any other install leaves an existing one alone.
+if(norvane_prefix STREQUAL "/usr/")
+  set(norvane_page_settings_dir "/etc/norvane-fof2")
+else()
+  set(norvane_page_settings_dir "${norvane_prefix}etc/norvane-fof2")
+endif()
+if(NOT EXISTS "$ENV{DESTDIR}${norvane_page_settings_dir}/page.conf")
+  file(INSTALL DESTINATION "${norvane_page_settings_dir}" TYPE FILE
+       FILES "${norvane_packaging_source}/../web/page.conf")
+endif()

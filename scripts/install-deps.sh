@@ -18,7 +18,7 @@ for group in "$@"; do
   case "$group" in
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
     package) packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus" ;;
-    browser) packages="$packages python3 chromium chromium-driver tzdata" ;;
+    browser) packages="$packages python3 chromium chromium-driver tzdata nginx" ;;
     format) packages="$packages clang-format git" ;;
     *)
       echo "install-deps: unknown group \"$group\" (fuzz, package, browser or format)" >&2

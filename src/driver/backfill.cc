@@ -3,13 +3,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "driver/day_table.h"
 #include "driver/run_session.h"
+#include "export/figure_export.h"
 #include "export/metrics_file.h"
+#include "export/run_record.h"
 #include "observations/measurement_listing.h"
 #include "observations/station.h"
 
@@ -82,6 +85,9 @@ ExitStatus backfill(const BackfillRequest& request) {
   int refused = 0;
   long done = 0;
   bool stopped = false;
+  // The days drawn that the archive index has yet to learn.
+  constexpr std::size_t index_batch_days = 62;
+  std::vector<DaySummary> indexed;
   for (sys_days stretch = first; stretch <= last && !stopped;
        stretch += days{planned_stretch_days}) {
     const sys_days stretch_end = std::min(stretch + days{planned_stretch_days - 1}, last);
@@ -142,7 +148,14 @@ ExitStatus backfill(const BackfillRequest& request) {
       }
       // The days drawn are handed on while the lock is held; then the lock goes, but not after
       // the last day, whose lock the end of the backfill needs.
-      session.take_days();
+      // The archive index learns the days a batch at a time, and before the lock goes.
+      std::ranges::move(session.take_days(), std::back_inserter(indexed));
+      if ((indexed.size() >= index_batch_days || day == last) &&
+          state.forecast_dir_status == PlotState::FolderStatus::usable) {
+        update_archive_index(state.forecast_dir + std::string(archive_folder_name), indexed,
+                             session.diagnostics());
+        indexed.clear();
+      }
       if (day != last) session.release_lock();
     }
   }

@@ -48,8 +48,7 @@ bool is_folder(const std::string& path) {
 // Sets the folder of `line` from its `value`, refusing a value that is not plain text and
 // warning of the two ways a value can quietly send files elsewhere than meant.
 void set_folder(PlotState& state, const FolderLine& line, std::string_view value,
-                const std::string& settings_path, Diagnostics& diagnostics,
-                bool report_missing) {
+                const std::string& settings_path, Diagnostics& diagnostics, bool report_missing) {
   const std::string where =
       "settings file " + quoted(settings_path) + " line " + std::to_string(line.number);
   if (has_control_character(value)) {

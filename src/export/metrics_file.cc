@@ -111,7 +111,11 @@ std::string metrics_text(const RunSummary& summary) {
 
 void write_metrics_file(const std::string& path, const RunSummary& summary,
                         Diagnostics& diagnostics) {
-  const std::string text = metrics_text(summary);
+  // Whatever failed after the summary was completed (the run record, say) fails the run too:
+  // the file tells the run's exit status.
+  RunSummary told = summary;
+  told.success = summary.success && !diagnostics.failed();
+  const std::string text = metrics_text(told);
   const std::span bytes(reinterpret_cast<const unsigned char*>(text.data()), text.size());
   if (const auto error = write_file_atomically(path, bytes)) {
     diagnostics.warn("cannot write metrics file " + quoted(path) + ": " + error->reason +

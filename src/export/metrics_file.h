@@ -23,7 +23,9 @@ namespace norvane {
 // with station="<summary.station_folder>".
 std::string metrics_text(const RunSummary& summary);
 
-// Writes metrics_text(summary) as the whole new content of `path`; a failure is a warning.
+// Writes the metrics of `summary` as the whole new content of `path`, the run's success being
+// also a failure that `diagnostics` heard of after the summary was completed; a file that cannot
+// be written is a warning.
 void write_metrics_file(const std::string& path, const RunSummary& summary,
                         Diagnostics& diagnostics);
 

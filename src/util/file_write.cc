@@ -29,7 +29,7 @@ FileError file_error(const std::string& path, int error_number) {
 
 // The writer the temporary names are made after.
 std::string& temporary_writer() {
-  static std::string writer = "p" + std::to_string(::getpid());
+  static std::string writer = std::to_string(::getpid()).insert(0, 1, 'p');
   return writer;
 }
 
@@ -148,6 +148,103 @@ std::optional<FileError> update_file_atomically(const std::string& path,
   if (kept != nullptr) *kept = unchanged;
   if (unchanged) return std::nullopt;
   return write_file_atomically(path, bytes);
+}
+
+namespace {
+
+// Opens the turn at `turn` for writing, as a regular file of this writer's with no other name,
+// made anew when it is something else or cannot be written; -1 with errno when it cannot.
+int open_turn(const std::string& turn) {
+  constexpr int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+  int fd = ::open(turn.c_str(), flags | O_CREAT, 0666);
+  struct stat info {};
+  if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1) {
+    return fd;
+  }
+  if (fd >= 0) ::close(fd);
+  if (::unlink(turn.c_str()) != 0 && errno != ENOENT) return -1;
+  return ::open(turn.c_str(), flags | O_CREAT | O_EXCL, 0666);
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::optional<FileError> write_file_by_turns(const std::string& path,
+                                             std::span<const unsigned char> bytes) {
+  const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
+  std::string turns[2];
+  for (int i = 0; i < 2; ++i) {
+    std::string& turn = turns[i];
+    turn = folder;
+    turn += '.';
+    turn += std::string_view(path).substr(folder.size());
+    turn += '.';
+    turn += temporary_writer();
+    turn += i == 0 ? ".1" : ".2";
+  }
+  // The turn to write is one that `path` is not: a missing one, else the one that stopped being
+  // `path` longest ago (its link count, and so its change time, changed then). Where another
+  // writer shares `path`, the turn it has just replaced is thus left alone for its readers.
+  struct stat current {};
+  const bool has_current = ::lstat(path.c_str(), &current) == 0;
+  struct stat info[2]{};
+  bool exists[2]{};
+  for (int i = 0; i < 2; ++i) exists[i] = ::lstat(turns[i].c_str(), &info[i]) == 0;
+  const auto is_current = [&](int i) {
+    return exists[i] && has_current && same_file(current, info[i]);
+  };
+  const auto changed_before = [&](int a, int b) {
+    const timespec& x = info[a].st_ctim;
+    const timespec& y = info[b].st_ctim;
+    return x.tv_sec < y.tv_sec || (x.tv_sec == y.tv_sec && x.tv_nsec < y.tv_nsec);
+  };
+  int chosen = 0;
+  if (is_current(0)) {
+    chosen = 1;
+  } else if (!is_current(1) && exists[0] && (!exists[1] || changed_before(1, 0))) {
+    chosen = 1;
+  }
+  const std::string& turn = turns[chosen];
+
+  const int fd = open_turn(turn);
+  if (fd < 0) return folder_error(path, errno);
+  bool written = true;
+  int error = 0;
+  for (std::size_t done = 0; written && done < bytes.size();) {
+    const ssize_t wrote =
+        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (wrote < 0 && errno == EINTR) continue;
+    written = wrote > 0;
+    if (written) done += static_cast<std::size_t>(wrote);
+    error = errno;
+  }
+  if (written && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
+    written = false;
+    error = errno;
+  }
+  if (::close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (!written) return folder_error(path, error);
+
+  const std::string temporary = temporary_path_for(path);
+  if (::link(turn.c_str(), temporary.c_str()) != 0) {
+    if (errno != EEXIST || ::unlink(temporary.c_str()) != 0 ||
+        ::link(turn.c_str(), temporary.c_str()) != 0) {
+      // No hard links here (or no second name to be had): the plain way.
+      return write_file_atomically(path, bytes);
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int rename_errno = errno;
+    ::unlink(temporary.c_str());
+    return file_error(path, rename_errno);
+  }
+  return std::nullopt;
 }
 
 std::optional<FileError> remove_file(const std::string& path) {

@@ -97,5 +97,38 @@ TEST(Backfill, DrawsTheArchivePicturesRunsWouldHaveDrawnAndLeavesTheCurrentOnes)
             runs.read("fc/previous_foF2_plots/2025365.gif"));
 }
 
+TEST(Backfill, RefusesDaysThatTwoDigitYearsCannotTellFromACenturyLater) {
+  testing::TempFolder work;
+  work.write("norvane_foF2.ini", "f\nfc/\no\nobs/\np\nwww/\n");
+  work.make_folder("fc/previous_foF2_plots");
+  work.make_folder("www");
+  // A Gibilmanna file of 5 December 2026, whose name would also be that of 5 December 1926.
+  work.write("obs/26339M30.TXT", testing::measurement_file("Gibilmanna", " 6.0"));
+  std::ostringstream messages;
+  std::ostringstream summary;
+  BackfillRequest request{work.path(),
+                          2026y / December / 10d,
+                          1926y / December / 10d,
+                          1926y / December / 11d,
+                          testing::into(messages),
+                          testing::into(summary),
+                          {}};
+  EXPECT_EQ(backfill(request), ExitStatus::failure);
+  EXPECT_EQ(messages.str(),
+            "norvane_foF2: station style 1 names its files with two-digit years, which tell apart "
+            "only the days from 1926-12-11 on: the days before are not drawn\n"
+            "norvane_foF2: cannot read forecast file \"" +
+                work.path() +
+                "fc/121926.txt\": No such file or directory (no forecast curve drawn)\n"
+                "norvane_foF2: no measurement file of the station for any day from 1926-12-10 "
+                "to 1926-12-11 in \"" +
+                work.path() + "obs/\": is the first file of that folder the station's?\n");
+  EXPECT_EQ(summary.str(),
+            "backfill 1926-12-10 to 1926-12-11: 1 archive picture written, 0 unchanged, 0 kept "
+            "as they were, 0 not written, 1 day refused; 1 day without a measurement file\n");
+  EXPECT_TRUE(work.exists("fc/previous_foF2_plots/1926345.gif"));
+  EXPECT_FALSE(work.exists("fc/previous_foF2_plots/1926344.gif"));
+}
+
 }  // namespace
 }  // namespace norvane

@@ -38,6 +38,12 @@ void prepare_work(const testing::TempFolder& work) {
   work.write("obs/RM041_2000001000000.TXT", testing::measurement_file("Rome", " 1.0"));
 }
 
+// The names that are not hidden: the pictures and the record, without the record's turns.
+std::vector<std::string> visible(std::vector<std::string> names) {
+  std::erase_if(names, [](const std::string& name) { return name.starts_with('.'); });
+  return names;
+}
+
 std::array<double, 24> flat_forecast(double mhz) {
   std::array<double, 24> values{};
   values.fill(mhz);
@@ -60,12 +66,14 @@ TEST(Run, DrawsEachDayFromItsOwnMonthAndWritesTwelvePicturesQuietly) {
   const RunResult result = run_in(work, 2025y / January / 3d);
   EXPECT_EQ(result.status, ExitStatus::success);
   EXPECT_EQ(result.messages, "");
-  EXPECT_EQ(work.list("www"),
-            (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
-                                      "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+  EXPECT_EQ(
+      visible(work.list("www")),
+      (std::vector<std::string>{"plotfoF2.json", "plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
+                                "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   EXPECT_EQ(work.list("fc/previous_foF2_plots"),
-            (std::vector<std::string>{"2024364.gif", "2024365.gif", "2024366.gif", "2025001.gif",
-                                      "2025002.gif", "2025003.gif"}));
+            (std::vector<std::string>{"2024.json", "2024364.gif", "2024365.gif", "2024366.gif",
+                                      "2025.json", "2025001.gif", "2025002.gif", "2025003.gif",
+                                      "index.json"}));
 
   // Slot 3 is 31 December 2024: December's forecast and that day's measurement.
   const auto december = testing::Picture::load(work / "www/plotfoF23.gif");
@@ -89,7 +97,8 @@ TEST(Run, NextDayOverwritesTheCurrentPicturesAndAddsOneArchivePicture) {
   ASSERT_EQ(run_in(work, 2026y / December / 8d).status, ExitStatus::success);
   const auto today_before = testing::Picture::load(work / "www/plotfoF26.gif");
   ASSERT_EQ(run_in(work, 2026y / December / 9d).status, ExitStatus::success);
-  EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 7u);
+  // Seven pictures, the year's index file and index.json.
+  EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 9u);
   EXPECT_EQ(testing::Picture::load(work / "www/plotfoF25.gif"), today_before);
   EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2026343.gif"),
             testing::Picture::load(work / "www/plotfoF26.gif"));
@@ -101,9 +110,10 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
   EXPECT_EQ(result.status, ExitStatus::failure);
   // Six passes were made: the current pictures are written, the archive folder is missing.
   // Each cause is reported once, and the program's own files are never taken for measurements.
-  EXPECT_EQ(work.list(),
-            (std::vector<std::string>{"plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
-                                      "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
+  EXPECT_EQ(
+      visible(work.list()),
+      (std::vector<std::string>{"plotfoF2.json", "plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
+                                "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   const std::string& folder = work.path();
   EXPECT_EQ(result.messages,
             "norvane_foF2: cannot read settings file \"" + folder +
@@ -133,8 +143,8 @@ TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {
                                  "pictures written)\n");
   // Every day's archive picture is written all the same.
   EXPECT_EQ(work.list("fc/previous_foF2_plots"),
-            (std::vector<std::string>{"2024062.gif", "2024063.gif", "2024064.gif", "2024065.gif",
-                                      "2024066.gif", "2024067.gif"}));
+            (std::vector<std::string>{"2024.json", "2024062.gif", "2024063.gif", "2024064.gif",
+                                      "2024065.gif", "2024066.gif", "2024067.gif", "index.json"}));
 }
 
 TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The built program left alone as a station leaves it: data that vanishes or cannot be read,
 // runs that meet or are killed, settings that are not text, nobody reading standard error.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -45,12 +49,14 @@ class StationWork : public ::testing::Test {
     return work_.read(archive_of(days_, slot)) == archives_[static_cast<std::size_t>(slot - 1)];
   }
 
-  // Hidden files and BMPs left in the folders the run writes in.
+  // Hidden files and BMPs left in the folders the run writes in (but the two files that take
+  // turns as the run record, which stay).
   std::vector<std::string> leftovers() const {
     std::vector<std::string> found;
     for (const std::string& name : work_.list()) {
       const std::string base = fs::path(name).filename().string();
-      if ((base.starts_with(".") && base != ".norvane_foF2.lock") || base.ends_with(".bmp")) {
+      if ((base.starts_with(".") && !base.starts_with(".plotfoF2.json.")) ||
+          base.ends_with(".bmp")) {
         found.push_back(name);
       }
     }
@@ -87,6 +93,20 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
                                        "pictures kept)\n");
   fs::remove(obs);
   fs::rename(work_ / "away", obs);
+  // A stray file naming another station first in the folder: no file of that station in the
+  // six days, so the run fails and says which file told it.
+  work_.write("obs/0README.TXT", "Gibilmanna test file\n\n\n");
+  result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_NE(result.standard_error.find("no measurement file of the station for any of the six "
+                                       "days in \"" +
+                                       obs + "\": the first line of \"" + obs +
+                                       "0README.TXT\" begins \"Gibi\", which names station "
+                                       "style 1"),
+            std::string::npos)
+      << result.standard_error;
+  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  fs::remove(work_ / "obs/0README.TXT");
   work_.write("obs/README.txt", "Notes on the station\n");
   result = run_today(work_, unprivileged_).first;
   EXPECT_EQ(result.exit_status, 1);
@@ -208,14 +228,70 @@ TEST_F(StationWork, SettingsThatAreNotTextAndABrokenStandardErrorDoNoHarm) {
                                        "(ASCII or UTF-8); nothing is read or written\n");
   EXPECT_EQ(work_.list(), before);
 
-  // Nobody reads standard error: the warning of a missing forecast is dropped, the run goes on.
+  // Nobody reads standard error, or it is closed: the warning of a missing forecast is
+  // dropped, the run goes on, and no file the program opens stands in for a closed stream.
   testing::prepare_station_work(work_, days_);
   fs::remove(work_ / ("fc/" + days_.forecast_names[6] + ".txt"));
-  fs::remove(work_ / "www/plotfoF26.gif");
-  result = run_today(work_, {.broken_standard_error = true}).first;
-  EXPECT_EQ(result.signal, 0);
-  EXPECT_EQ(result.exit_status, 0);
-  EXPECT_TRUE(work_.exists("www/plotfoF26.gif"));
+  for (const auto& streams : {testing::ProgramOptions{.broken_standard_error = true},
+                              testing::ProgramOptions{.closed_standard_streams = true}}) {
+    fs::remove(work_ / "www/plotfoF26.gif");
+    result = run_today(work_, streams).first;
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_NO_THROW(testing::Picture::load(work_ / "www/plotfoF26.gif"));
+  }
+  for (const std::string& name : work_.list()) {
+    if (fs::is_regular_file(work_ / name)) {
+      EXPECT_EQ(work_.read(name).find("norvane_foF2: "), std::string::npos) << name;
+    }
+  }
+}
+
+TEST_F(StationWork, RunsOfEveryUserShareOneLockAndStationsSharingPicturesKeepTheirOwn) {
+  // A run as root, then root holding the station's lock (as a backfill does) while the service's
+  // user starts a run: that run waits until the lock is let go.
+  ASSERT_EQ(run_today(work_).first.exit_status, 0);
+  const int forecast_folder = ::open((work_ / "fc").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(forecast_folder, 0);
+  ASSERT_EQ(::flock(forecast_folder, LOCK_EX), 0);
+  testing::StartedProgram waiting(work_.path(), unprivileged_);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_TRUE(waiting.running());
+  ::close(forecast_folder);
+  const auto waited = waiting.wait();
+  EXPECT_EQ(waited.exit_status, 0) << waited.standard_error;
+
+  // A second station writing its current pictures into this station's picture folder: started
+  // together, each picture is whole and one of the two stations' figure of its slot.
+  testing::TempFolder other;
+  testing::prepare_station_work(other, days_);
+  for (int day = 1; day <= 6; ++day) {
+    std::array<double, 24> forecast{};
+    forecast.fill(12.0);
+    other.write("fc/" + days_.forecast_names[day] + ".txt", testing::forecast_file(forecast));
+  }
+  ASSERT_EQ(run_today(other).first.exit_status, 0);
+  std::vector<testing::Picture> own, others;
+  for (int slot = 1; slot <= 6; ++slot) {
+    const std::string name = "www/plotfoF2" + std::to_string(slot) + ".gif";
+    own.push_back(testing::Picture::load(work_ / name));
+    others.push_back(testing::Picture::load(other / name));
+  }
+  other.write("norvane_foF2.ini", "f\nfc/\no\nobs/\np\n" + work_.path() + "www/\n");
+  std::vector<testing::StartedProgram> runs;
+  for (int i = 0; i < 6; ++i)
+    runs.emplace_back(i % 2 == 0 ? work_.path() : other.path(), testing::ProgramOptions{});
+  for (auto& run : runs) {
+    const auto result = run.wait();
+    EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+  }
+  for (int slot = 1; slot <= 6; ++slot) {
+    const auto picture =
+        testing::Picture::load(work_ / ("www/plotfoF2" + std::to_string(slot) + ".gif"));
+    const auto index = static_cast<std::size_t>(slot - 1);
+    EXPECT_TRUE(picture == own[index] || picture == others[index]) << "slot " << slot;
+  }
+  EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -71,6 +71,9 @@ StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOpti
     if (::chdir(current_dir.c_str()) != 0) ::_exit(126);
     ::dup2(output_fd, STDOUT_FILENO);
     ::dup2(options.broken_standard_error ? broken_pipe[1] : error_fd, STDERR_FILENO);
+    if (options.closed_standard_streams) {
+      for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::close(fd);
+    }
     ::fexecve(program_fd, argv.data(), environ);
     ::_exit(127);
   }
@@ -81,6 +84,7 @@ StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOpti
 
 StartedProgram::StartedProgram(StartedProgram&& other) noexcept
     : child_(std::exchange(other.child_, -1)),
+      status_(other.status_),
       output_path_(std::move(other.output_path_)),
       error_path_(std::move(other.error_path_)) {}
 
@@ -92,11 +96,20 @@ void StartedProgram::kill() {
   if (child_ > 0) ::kill(child_, SIGKILL);
 }
 
+bool StartedProgram::running() {
+  if (child_ <= 0 || status_ >= 0) return false;
+  int status = 0;
+  if (::waitpid(child_, &status, WNOHANG) != child_) return true;
+  status_ = status;
+  return false;
+}
+
 ProgramResult StartedProgram::wait() {
   ProgramResult result;
   if (child_ <= 0) return result;
-  int status = 0;
-  ::waitpid(std::exchange(child_, -1), &status, 0);
+  int status = status_;
+  if (status_ < 0) ::waitpid(child_, &status, 0);
+  child_ = -1;
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.standard_output = read_all(output_path_);

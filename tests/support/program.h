@@ -26,6 +26,8 @@ struct ProgramOptions {
   bool unprivileged = false;
   // Standard error is a pipe whose reader has gone.
   bool broken_standard_error = false;
+  // Standard input, output and error are closed, as "<&- >&- 2>&-" leaves them.
+  bool closed_standard_streams = false;
 };
 
 // A started program, waited for when its result is asked.
@@ -38,10 +40,13 @@ class StartedProgram {
   ~StartedProgram();
 
   void kill();
+  // Whether the program has not ended yet.
+  bool running();
   ProgramResult wait();
 
  private:
   pid_t child_ = -1;
+  int status_ = -1;  // once it ended and was waited for by running()
   std::string output_path_;
   std::string error_path_;
 };

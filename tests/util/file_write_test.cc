@@ -35,6 +35,34 @@ TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse) {
       }());
 }
 
+TEST(WriteFileByTurns, ReplacesTheFileWithoutFreeingItsPredecessorOrMovingAReadersFile) {
+  testing::TempFolder folder;
+  name_temporary_files_after("w");
+  const std::string path = folder / "www/plotfoF2.json";
+  folder.write("www/plotfoF2.json", "an older program's record");
+  std::vector<std::string> seen;
+  for (const std::string text : {"run 1", "run 2, longer", "run 3"}) {
+    // A reader that opened the file before the write still reads what it opened.
+    const int reader = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(write_file_by_turns(path, bytes_of(text)), std::nullopt);
+    char buffer[64] = {};
+    seen.emplace_back(buffer, static_cast<std::size_t>(::pread(reader, buffer, sizeof buffer, 0)));
+    ::close(reader);
+    EXPECT_EQ(folder.read("www/plotfoF2.json"), text);
+  }
+  EXPECT_EQ(seen,
+            (std::vector<std::string>{"an older program's record", "run 1", "run 2, longer"}));
+  // The two turns stay, one of them the file itself; nothing else is left.
+  EXPECT_EQ(folder.list("www"), (std::vector<std::string>{".plotfoF2.json.w.1",
+                                                          ".plotfoF2.json.w.2", "plotfoF2.json"}));
+  struct stat file {};
+  struct stat first {};
+  ASSERT_EQ(::stat(path.c_str(), &file), 0);
+  ASSERT_EQ(::stat((folder / "www/.plotfoF2.json.w.1").c_str(), &first), 0);
+  EXPECT_EQ(file.st_ino, first.st_ino);
+  EXPECT_EQ(file.st_nlink, 2u);
+}
+
 TEST(WriteFileAtomically, AMissingFolderIsTheFoldersFault) {
   testing::TempFolder folder;
   const auto error = write_file_atomically(folder / "missing/picture.gif", bytes_of("x"));
