@@ -32,8 +32,9 @@ using std::chrono::sys_days;
 using std::chrono::year_month_day;
 
 // The days of a stretch for which the measurement folder is listed at once: the listing then
-// holds their names only, whatever the length of the range, and a year takes a few listings.
-constexpr int planned_stretch_days = 92;
+// holds their files only, whatever the length of the range (a year of a station's files is a
+// few MiB), and a year of days takes one listing.
+constexpr int planned_stretch_days = 366;
 
 // "1 archive picture", "2 archive pictures".
 std::string count_text(int count, std::string_view thing) {

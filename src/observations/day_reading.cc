@@ -45,15 +45,17 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
                     const PlotState& state) {
   DayReading day;
   // Only the minutes whose file the listing showed are tried: the open of any other would fail.
-  const auto minutes = listed_minutes(folder, names, state);
+  std::bitset<24 * 60> listed_exactly;
+  const auto minutes = listed_minutes(folder, names, state, &listed_exactly);
   std::string name;
   BatchedClose read_files;
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
-      if (!minutes.test(static_cast<std::size_t>(hour * 60 + minute_slot - 1))) continue;
+      const auto minute = static_cast<std::size_t>(hour * 60 + minute_slot - 1);
+      if (!minutes.test(minute)) continue;
       names.name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
       int error = 0;
-      if (auto file = folder.open_day_file(name, &error)) {
+      if (auto file = folder.open_day_file(name, listed_exactly.test(minute), &error)) {
         const auto measurement = read_measurement(*file, hour, minute_slot);
         error = measurement ? 0 : file->read_error() != 0 ? file->read_error() : too_few_lines;
         read_files.add(file->release());

@@ -107,21 +107,18 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
       folder.first_file_ = std::string(name);
     }
     if (const auto stem = folder.stem_of(name)) {
-      folder.add_file(name, *stem, entry->d_type == DT_REG);
+      const std::size_t stem_length = folder.upper_stems_[*stem].size();
+      const std::string_view rest = name.substr(stem_length);
+      bool in_upper = true;
+      for (const char c : name) in_upper = in_upper && upper(c) == c;
+      std::string& files = folder.files_by_stem_[*stem];
+      files += static_cast<char>(in_upper && entry->d_type == DT_REG);
+      files += static_cast<char>(rest.size());
+      for (const char c : rest) files += upper(c);
     }
   }
   if (folder.list_error_ != 0) folder.reusable_ = false;
   return folder;
-}
-
-std::string_view ObservationFolder::upper_name(const ListedFile& file) const {
-  return std::string_view(names_).substr(file.offset, file.length);
-}
-
-std::string_view ObservationFolder::listed_name(const ListedFile& file) const {
-  return file.listed_in_upper
-             ? upper_name(file)
-             : std::string_view(names_).substr(file.offset + file.length, file.length);
 }
 
 std::optional<std::size_t> ObservationFolder::stem_of(std::string_view name) const {
@@ -133,56 +130,6 @@ std::optional<std::size_t> ObservationFolder::stem_of(std::string_view name) con
     if (found != stem_by_text_.end()) return found->second;
   }
   return std::nullopt;
-}
-
-std::optional<std::uint32_t> ObservationFolder::find_file(std::string_view upper_name) const {
-  if (file_table_.empty()) return std::nullopt;
-  const std::size_t mask = file_table_.size() - 1;
-  for (std::size_t slot = std::hash<std::string_view>{}(upper_name)&mask;;
-       slot = (slot + 1) & mask) {
-    const std::uint32_t entry = file_table_[slot];
-    if (entry == 0) return std::nullopt;
-    if (this->upper_name(files_[entry - 1]) == upper_name) return entry - 1;
-  }
-}
-
-void ObservationFolder::add_file(std::string_view name, std::size_t stem, bool regular) {
-  const std::string upper_text = upper_ascii(name);
-  const bool in_upper = upper_text == name;
-  if (const auto found = find_file(upper_text)) {
-    // The same name in another case: the one in upper case is kept.
-    if (in_upper) {
-      ListedFile& file = files_[*found];
-      file.listed_in_upper = true;
-      file.regular = regular;
-    }
-    return;
-  }
-  // The table stays at most half full, its size a power of two.
-  if ((files_.size() + 1) * 2 > file_table_.size()) {
-    std::vector<std::uint32_t> table(std::max<std::size_t>(64, file_table_.size() * 2), 0);
-    const std::size_t mask = table.size() - 1;
-    for (std::uint32_t index = 0; index < files_.size(); ++index) {
-      std::size_t slot = std::hash<std::string_view>{}(upper_name(files_[index])) & mask;
-      while (table[slot] != 0) slot = (slot + 1) & mask;
-      table[slot] = index + 1;
-    }
-    file_table_ = std::move(table);
-  }
-  ListedFile file;
-  file.offset = static_cast<std::uint32_t>(names_.size());
-  file.length = static_cast<std::uint16_t>(name.size());
-  file.regular = regular;
-  file.listed_in_upper = in_upper;
-  names_ += upper_text;
-  if (!in_upper) names_ += name;
-  const auto index = static_cast<std::uint32_t>(files_.size());
-  files_.push_back(file);
-  const std::size_t mask = file_table_.size() - 1;
-  std::size_t slot = std::hash<std::string_view>{}(upper_text)&mask;
-  while (file_table_[slot] != 0) slot = (slot + 1) & mask;
-  file_table_[slot] = index + 1;
-  files_by_stem_[stem].push_back(index);
 }
 
 bool ObservationFolder::unchanged() const {
@@ -203,29 +150,12 @@ bool ObservationFolder::listed_for(std::string_view day_stem) const {
   return stem_index(day_stem).has_value();
 }
 
-std::vector<std::string_view> ObservationFolder::upper_day_file_names(
-    std::string_view day_stem) const {
-  std::vector<std::string_view> names;
-  if (const auto stem = stem_index(day_stem)) {
-    for (const std::uint32_t index : files_by_stem_[*stem]) {
-      names.push_back(upper_name(files_[index]));
-    }
-  }
-  return names;
-}
-
-std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name, int* error) const {
-  // The names of every station style are in upper case already.
-  const bool in_upper_case =
-      std::all_of(name.begin(), name.end(), [](char c) { return upper(c) == c; });
-  const auto listed = in_upper_case ? find_file(name) : find_file(upper_ascii(name));
-  if (!listed || !directory_) {
+std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name,
+                                                          bool listed_regular, int* error) const {
+  if (!directory_) {
     *error = ENOENT;
     return std::nullopt;
   }
-  // A name listed in exactly this case and shown as a regular file needs no second look.
-  const ListedFile& file = files_[*listed];
-  const bool listed_regular = listed_name(file) == name && file.regular;
   std::string listed_name = name_prefix_;
   listed_name += name;
   return InputFile::open_in(::dirfd(directory_.get()), listed_name, listed_regular, error);

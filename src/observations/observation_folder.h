@@ -56,31 +56,30 @@ class ObservationFolder {
   // Whether `day_stem` was one of the stems listed for, letters compared without regard to case.
   bool listed_for(std::string_view day_stem) const;
 
-  // The names the listing showed that begin with `day_stem` (one of the stems listed for), in
-  // upper case and in no particular order.
-  std::vector<std::string_view> upper_day_file_names(std::string_view day_stem) const;
+  // Calls visit(rest, exact) for each file the listing showed whose name begins with `day_stem`
+  // (one of the stems listed for), in no particular order: `rest` is what follows the stem, in
+  // upper case, and `exact` tells whether the name was listed in upper case, as every station's
+  // names are written, and as a regular file.
+  template <typename Visit>
+  void for_each_day_file(std::string_view day_stem, Visit visit) const {
+    const auto stem = stem_index(day_stem);
+    if (!stem) return;
+    const std::string& files = files_by_stem_[*stem];
+    for (std::size_t at = 0; at + 2 <= files.size();) {
+      const bool exact = files[at] != 0;
+      const auto length = static_cast<unsigned char>(files[at + 1]);
+      visit(std::string_view(files).substr(at + 2, length), exact);
+      at += 2 + length;
+    }
+  }
 
-  // Opens the file of the day named exactly `name` (to put after observation_dir). Names the
-  // listing did not show are not tried: their open would fail.
-  std::optional<InputFile> open_day_file(std::string_view name, int* error) const;
+  // Opens the file of the day named exactly `name` (to put after observation_dir), in the folder
+  // listed. `listed_regular` tells that the listing showed that very name as a regular file,
+  // which spares a check of its type.
+  std::optional<InputFile> open_day_file(std::string_view name, bool listed_regular,
+                                         int* error) const;
 
  private:
-  // A listed file of interest. Its name in upper case is kept in names_, followed by the name as
-  // listed when that differs: a year of a station's files is some 175,000 names, so each costs
-  // little more than its own characters.
-  struct ListedFile {
-    std::uint32_t offset = 0;      // of the upper-case name in names_
-    std::uint16_t length = 0;      // of either name
-    bool regular = false;          // the listing showed a regular file
-    bool listed_in_upper = false;  // the name as listed is the upper-case one
-  };
-
-  std::string_view upper_name(const ListedFile& file) const;
-  std::string_view listed_name(const ListedFile& file) const;
-  // Notes the file `name` (as listed) that begins with the stem at `stem`.
-  void add_file(std::string_view name, std::size_t stem, bool regular);
-  // The index in files_ of the file whose upper-case name is `upper_name`, if listed.
-  std::optional<std::uint32_t> find_file(std::string_view upper_name) const;
   // Where `day_stem` is in upper_stems_, letters compared without regard to case.
   std::optional<std::size_t> stem_index(std::string_view day_stem) const;
   // The stem that `name` (as listed) begins with, letters compared without regard to case.
@@ -90,12 +89,10 @@ class ObservationFolder {
   std::optional<std::string> first_file_;
   std::size_t file_count_ = 0;
 
-  // Of names that differ only in case, the one in upper case is kept.
-  std::string names_;
-  std::vector<ListedFile> files_;
-  // An open-addressing table of files_ by upper-case name: index + 1, 0 for a free slot.
-  std::vector<std::uint32_t> file_table_;
-  // The stems in upper case, their lengths, and for each the files that begin with it.
+  // The stems in upper case, their lengths, and for each the files that begin with it. A year of
+  // a station's files is some 175,000 names, so a file is kept as little more than the part of
+  // its name after its stem: a byte that is not 0 when the name was listed in upper case as a
+  // regular file, a byte with the length of the rest, and the rest in upper case.
   std::vector<std::string> upper_stems_;
   struct TextHash {
     using is_transparent = void;
@@ -105,7 +102,7 @@ class ObservationFolder {
   };
   std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> stem_by_text_;
   std::vector<std::size_t> stem_lengths_;
-  std::vector<std::vector<std::uint32_t>> files_by_stem_;
+  std::vector<std::string> files_by_stem_;
   // What identifies the listed folder and its state when it was listed; `reusable_` is false
   // when that state cannot vouch for an unchanged folder.
   std::string listed_path_;

@@ -81,7 +81,7 @@ DayFileNames day_file_names(int station_kind, const std::string& file_previsioni
 }
 
 std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFileNames& names,
-                                    const PlotState& state) {
+                                    const PlotState& state, std::bitset<24 * 60>* listed_exactly) {
   const std::string stem = upper_ascii(names.stem);
   const std::string suffix = upper_ascii(names.suffix);
   // The hour and the minute texts in upper case with their numbers, sorted by text.
@@ -110,13 +110,9 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
   };
 
   std::bitset<24 * 60> minutes;
-  for (const std::string_view name : folder.upper_day_file_names(names.stem)) {
-    if (name.size() < stem.size() + suffix.size() || !name.starts_with(stem) ||
-        !name.ends_with(suffix)) {
-      continue;
-    }
-    const std::string_view hour_and_minute =
-        name.substr(stem.size(), name.size() - stem.size() - suffix.size());
+  folder.for_each_day_file(stem, [&](std::string_view rest, bool exact) {
+    if (rest.size() < suffix.size() || !rest.ends_with(suffix)) return;
+    const std::string_view hour_and_minute = rest.substr(0, rest.size() - suffix.size());
     // Every split into an hour text and a minute text is tried, so that the result does not
     // depend on the texts having one length or differing from each other.
     for (const std::size_t hour_length : hour_lengths) {
@@ -128,11 +124,13 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
           with_text(minute_texts, hour_and_minute.substr(hour_length));
       for (auto hour = first_hour; hour != end_hour; ++hour) {
         for (auto slot = first_slot; slot != end_slot; ++slot) {
-          minutes.set(static_cast<std::size_t>(hour->second * 60 + slot->second - 1));
+          const auto minute = static_cast<std::size_t>(hour->second * 60 + slot->second - 1);
+          minutes.set(minute);
+          if (exact && listed_exactly != nullptr) listed_exactly->set(minute);
         }
       }
     }
-  }
+  });
   return minutes;
 }
 

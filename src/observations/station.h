@@ -57,9 +57,12 @@ DayFileNames day_file_names(int station_kind, const std::string& file_previsioni
 // minute_slot - 1 is set when the listing showed a file of the day named, letters compared
 // without regard to case, as `names` names the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) with the hour and minute texts of `state`. A day's few files are matched to their minutes
-// once, instead of its 1,440 names being made and looked up one by one.
+// once, instead of its 1,440 names being made and looked up one by one. `listed_exactly`, when
+// given, gets the bits of the minutes whose name the listing showed exactly as `names` writes
+// it, as a regular file.
 std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFileNames& names,
-                                    const PlotState& state);
+                                    const PlotState& state,
+                                    std::bitset<24 * 60>* listed_exactly = nullptr);
 
 // observation_dir followed by the name of the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) of the day, using the hour and minute texts of `state`.
