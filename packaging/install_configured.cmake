@@ -1,8 +1,8 @@
 # SPDX-License-Identifier: MIT
 # Included by the install step (packaging/CMakeLists.txt): writes the systemd units and the cron.d
-# example with the path of the installed program, and installs them; into /usr, also the files of
-# a Debian package. It runs when the prefix is
-# certain: CMAKE_INSTALL_PREFIX is then the one installed into (/usr under cpack).
+# example with the path of the installed program, and installs them; into /usr, also the Debian
+# package's changelog. It runs when the prefix is certain: CMAKE_INSTALL_PREFIX is then the one
+# installed into (/usr under cpack).
 cmake_path(SET norvane_prefix NORMALIZE "${CMAKE_INSTALL_PREFIX}/")
 cmake_path(ABSOLUTE_PATH norvane_bindir BASE_DIRECTORY "${norvane_prefix}" NORMALIZE
            OUTPUT_VARIABLE NORVANE_BINDIR)
@@ -44,9 +44,7 @@ file(INSTALL DESTINATION "${norvane_full_docdir}/examples/cron.d" TYPE FILE
 
 if(norvane_prefix STREQUAL "/usr/")
   file(INSTALL DESTINATION "${norvane_full_docdir}" TYPE FILE
-       FILES "${norvane_packaging_binary}/changelog.gz")
-  file(INSTALL DESTINATION "${norvane_prefix}share/lintian/overrides" TYPE FILE
-       RENAME norvane-fof2 FILES "${norvane_packaging_source}/debian/lintian-overrides")
+       FILES "${norvane_packaging_binary}/changelog.Debian.gz")
 endif()
 
 # The web page's settings: a configuration file, which an administrator edits. The package makes

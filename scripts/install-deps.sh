@@ -6,6 +6,7 @@
 #   scripts/install-deps.sh            the build and the tests
 #   scripts/install-deps.sh fuzz       ... and what the fuzz targets need
 #   scripts/install-deps.sh package    ... and what building, installing and checking the .deb needs
+#                                      (lintian, and promtool from the package prometheus)
 #   scripts/install-deps.sh browser    ... and what the web page's browser test needs
 #   scripts/install-deps.sh format     ... and clang-format and git, which check the sources' layout
 #
@@ -16,7 +17,7 @@ packages="g++ make cmake libgd-dev nlohmann-json3-dev libgtest-dev"
 for group in "$@"; do
   case "$group" in
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
-    package) packages="$packages dpkg-dev file binutils adduser man-db systemd" ;;
+    package) packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus" ;;
     browser) packages="$packages python3 chromium chromium-driver tzdata nginx" ;;
     format) packages="$packages clang-format git" ;;
     *)
@@ -43,3 +44,12 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 # shellcheck disable=SC2086
 apt-get install -y -qq --no-install-recommends $missing >/dev/null
+# The package check needs only promtool from the package prometheus, not its server, which
+# installing it starts where systemd runs.
+case " $missing " in
+  *" prometheus "*)
+    if [ -d /run/systemd/system ]; then
+      systemctl disable --now prometheus.service >/dev/null 2>&1 || true
+    fi
+    ;;
+esac

@@ -1,11 +1,14 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the Debian package in a Release build and checks it end to end, as an administrator
-# would use it on this machine: its name and contents, installing it (the user norvane, nothing
-# enabled), the installed program and manual page, the demo run through the installed program as
-# norvane, the installed units under systemd-analyze, then remove, reinstall and purge, after
-# which no file of the package is left. Needs root and a Debian 12 machine; systemd need not be
-# running. It leaves the package purged and the user norvane in place, as a purge does.
+# Builds the Debian package in a Release build and checks it end to end, as a package reviewer
+# and an administrator would on this machine: its name and contents, lintian (no error, no
+# warning, no override), installing it (the user norvane, nothing enabled), the installed
+# program (linked with the system's libgd) and manual page, a station set up as the README says
+# run through the service's own command as norvane, with its metrics file checked by promtool,
+# the installed units under systemd-analyze and what they let the service write, then remove,
+# reinstall and purge, after which no file of the package is left. Needs root and a Debian 12
+# machine; systemd need not be running. It leaves the package purged and the user norvane in
+# place, as a purge does.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -28,36 +31,49 @@ fail() {
 }
 
 # The package, from a Release build of this tree.
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF \
+  -DNORVANE_STATIC_PROGRAM=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" >/dev/null
 rm -f "$build"/norvane-fof2_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+upstream=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+version="$upstream-$(sed -n 's/^NORVANE_DEB_REVISION:STRING=//p' "$build/CMakeCache.txt")"
 deb="$build/norvane-fof2_${version}_$(dpkg --print-architecture).deb"
 [ -f "$deb" ] || fail "cpack made no $deb"
 pass "cpack made $(basename "$deb") ($(du -k "$deb" | cut -f1) KB)"
 
 changelog_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)
 [ "$changelog_version" = "$version" ] ||
-  fail "packaging/debian/changelog is at $changelog_version, the project at $version"
+  fail "packaging/debian/changelog is at $changelog_version, the package at $version"
 pass "the changelog's last entry is version $version"
+
+# lintian as a reviewer runs it: every tag shown, and not one error or warning.
+status=0
+lintian -EvIL +pedantic --show-overrides --fail-on error,warning "$deb" >"$scratch/lintian" 2>&1 ||
+  status=$?
+if [ "$status" -ne 0 ] || grep -E '^[EWO]: ' "$scratch/lintian" >/dev/null; then
+  fail "lintian (exit status $status): $(cat "$scratch/lintian")"
+fi
+pass "lintian -EvIL +pedantic: no error, no warning, no override ($(grep -c '^[IPX]: ' "$scratch/lintian" || true) notes)"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "$depends" | grep -q 'libgd3' || fail "the package does not depend on libgd3: $depends"
+echo "$depends" | grep -q 'libc6' || fail "the package does not depend on libc6: $depends"
+pass "Depends: $depends"
 
 # Contents: where Debian wants them, the units naming the installed program, no helper programs.
 dpkg-deb -c "$deb" | awk '{ print $6 }' | sed 's|^\./|/|' >"$scratch/contents"
 for path in /usr/bin/norvane_foF2 /usr/share/man/man1/norvane_foF2.1.gz \
   /lib/systemd/system/norvane-foF2@.service /lib/systemd/system/norvane-foF2@.timer \
   /lib/systemd/system/norvane-foF2@.path /usr/share/doc/norvane-fof2/README.md \
-  /usr/share/doc/norvane-fof2/changelog.gz /usr/share/doc/norvane-fof2/examples/norvane_foF2.ini \
+  /usr/share/doc/norvane-fof2/changelog.gz /usr/share/doc/norvane-fof2/changelog.Debian.gz \
+  /usr/share/doc/norvane-fof2/copyright /usr/share/doc/norvane-fof2/examples/norvane_foF2.ini \
   /usr/share/norvane-fof2/www/index.html /usr/share/doc/norvane-fof2/examples/web/nginx.conf \
   /usr/share/doc/norvane-fof2/examples/cron.d/norvane-foF2; do
   grep -qx "$path" "$scratch/contents" || fail "the package lacks $path"
 done
-if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_tests|/www/.*\.conf$' "$scratch/contents"; then
+if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_tests|/www/.*\.conf$|/lintian/' "$scratch/contents"; then
   fail "the package holds files it should not"
 fi
-dpkg-deb --fsys-tarfile "$deb" | tar -xO ./lib/systemd/system/norvane-foF2@.service |
-  grep -qx 'ExecStart=/usr/bin/norvane_foF2 -C /srv/norvane/%i' ||
-  fail "the service does not run /usr/bin/norvane_foF2 -C /srv/norvane/%i"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/norvane_foF2 >"$scratch/program"
 file "$scratch/program" | grep -q ', stripped' || fail "the packaged program is not stripped"
 pass "the package holds the program (stripped), the manual page, the units and the examples"
@@ -82,7 +98,7 @@ pass "installing made the system user and group norvane and enabled nothing"
 empty="$scratch/empty"
 mkdir "$empty"
 (cd "$empty" && norvane_foF2 --version) >"$scratch/version" || fail "norvane_foF2 --version failed"
-grep -q "^norvane_foF2 $version" "$scratch/version" ||
+grep -q "^norvane_foF2 $upstream\$" "$scratch/version" ||
   fail "norvane_foF2 --version said: $(head -1 "$scratch/version")"
 [ -z "$(ls -A "$empty")" ] || fail "norvane_foF2 --version wrote files"
 pass "norvane_foF2 --version: $(head -1 "$scratch/version")"
@@ -91,19 +107,61 @@ pass "norvane_foF2 --version: $(head -1 "$scratch/version")"
 zcat /usr/share/man/man1/norvane_foF2.1.gz | groff -man -Tutf8 -ww -z 2>"$scratch/groff"
 [ ! -s "$scratch/groff" ] || fail "the manual page has roff warnings: $(cat "$scratch/groff")"
 pass "man -w norvane_foF2 finds the manual page, which groff renders without warnings"
+ldd /usr/bin/norvane_foF2 >"$scratch/ldd" 2>&1 || fail "ldd /usr/bin/norvane_foF2: $(cat "$scratch/ldd")"
+if ! grep -q '^[[:space:]]*libgd\.so\.[0-9]* => /' "$scratch/ldd" ||
+  ! grep -q '^[[:space:]]*libc\.so\.6 => /' "$scratch/ldd"; then
+  fail "the installed program does not link the system's libgd and C library: $(cat "$scratch/ldd")"
+fi
+pass "the installed program links the system's $(sed -n 's/^[[:space:]]*\(libgd\.so\.[0-9]*\) =>.*/\1/p' "$scratch/ldd") and libc.so.6"
 
-# The demo, run through the installed program as norvane in a folder of its own.
-demo="$scratch/station"
-"$build/tools/norvane_make_demo_data" "$demo" >/dev/null
-chmod 755 "$scratch"
-chown -R norvane:norvane "$demo"
+# A station set up as the README says (its folder, settings file and measurements root's, the
+# forecast, archive and picture folders norvane's, the node exporter's folder writable by the
+# group norvane), run as norvane through the installed service's own command, with the folders
+# of the station and of the metrics moved into the scratch folder.
+srv="$scratch/srv/norvane"
+station="$srv/ci"
+metrics="$scratch/node-exporter"
+mkdir -p "$srv" "$metrics"
+chmod 755 "$scratch" "$scratch/srv" "$srv"
+"$build/tools/norvane_make_demo_data" "$station" >/dev/null
+chown norvane:norvane "$station/forecasts" "$station/forecasts/previous_foF2_plots" \
+  "$station/pictures"
+chown root:norvane "$metrics"
+chmod 775 "$metrics"
+command=$(awk '/\\$/ { sub(/\\$/, " "); printf "%s", $0; next } { print }' \
+  /lib/systemd/system/norvane-foF2@.service | sed -n "s/^ExecStart=\/bin\/sh -c '\(.*\)'\$/\1/p" |
+  sed -e 's/%i/ci/g' -e "s|/srv/norvane/|$srv/|g" -e "s|/var/lib/prometheus/node-exporter|$metrics|g")
+[ -n "$command" ] || fail "the service's ExecStart is not the sh -c command this check knows"
 status=0
-runuser -u norvane -- norvane_foF2 -C "$demo" 2>"$scratch/messages" || status=$?
-[ "$status" -eq 0 ] || fail "the demo run as norvane exited with $status: $(cat "$scratch/messages")"
-pictures=$(file "$demo"/pictures/plotfoF2[1-6].gif "$demo"/forecasts/previous_foF2_plots/*.gif |
+runuser -u norvane -- /bin/sh -c "$command" 2>"$scratch/messages" || status=$?
+[ "$status" -eq 0 ] || fail "the station's run as norvane exited with $status: $(cat "$scratch/messages")"
+[ ! -s "$scratch/messages" ] || fail "the station's run as norvane said: $(cat "$scratch/messages")"
+pictures=$(file "$station"/pictures/plotfoF2[1-6].gif "$station"/forecasts/previous_foF2_plots/*.gif |
   grep -c 'GIF image data, version 8[79]a, 286 x 231' || true)
-[ "$pictures" -eq 12 ] || fail "the demo run as norvane wrote $pictures pictures of 286 x 231, not 12"
-pass "the demo run as norvane exited with 0 and wrote twelve pictures"
+[ "$pictures" -eq 12 ] || fail "the station's run as norvane wrote $pictures pictures of 286 x 231, not 12"
+pass "the service's command, run as norvane on a station set up as the README says, wrote twelve pictures"
+prom="$metrics/norvane_fof2_ci.prom"
+[ -f "$prom" ] || fail "the service's command wrote no $prom: $(ls -A "$metrics")"
+promtool check metrics <"$prom" >"$scratch/promtool" 2>&1 ||
+  fail "promtool check metrics: $(cat "$scratch/promtool")"
+for metric in last_run_timestamp_seconds last_run_success newest_measurement_timestamp_seconds \
+  pictures_written archive_pictures_kept; do
+  grep -q "^norvane_fof2_$metric{station=\"ci\"} [0-9]" "$prom" || fail "$prom lacks norvane_fof2_$metric"
+done
+grep -qx 'norvane_fof2_last_run_success{station="ci"} 1' "$prom" || fail "$prom says the run failed"
+pass "the service's command wrote the station's metrics to the node exporter's folder; promtool check metrics accepts them"
+rm -r "$metrics"
+status=0
+runuser -u norvane -- /bin/sh -c "$command" 2>"$scratch/messages" || status=$?
+if [ "$status" -ne 0 ] || [ -s "$scratch/messages" ]; then
+  fail "without the node exporter's folder, the service's command exited with $status: $(cat "$scratch/messages")"
+fi
+pass "without the node exporter's folder, the service's command runs quietly without metrics"
+# shellcheck disable=SC2016
+if runuser -u norvane -- /bin/sh -c ': >>"$1"' sh "$station/norvane_foF2.ini" 2>/dev/null; then
+  fail "norvane may write the station's settings file"
+fi
+pass "norvane may not write the station's settings file"
 
 # The installed units, as systemd reads them (systemd need not be running).
 if ! systemd-analyze verify norvane-foF2@ci.service norvane-foF2@ci.timer \
@@ -117,6 +175,27 @@ exposure=$(systemd-analyze security --offline=true norvane-foF2@ci.service 2>/de
 awk -v e="$exposure" 'BEGIN { exit !(e < 1.0) }' ||
   fail "the service's exposure level is $exposure, more than its hardening allows"
 pass "systemd-analyze security: the service's exposure level is $exposure"
+
+# What the installed service may write: the whole file system is read-only for it
+# (ProtectSystem=strict) but for its ReadWritePaths, which must hold the station's forecast and
+# picture folders and must not hold its settings file.
+systemd-analyze security --offline=true --json=short norvane-foF2@ci.service 2>/dev/null |
+  grep -q '"json_field":"ProtectSystem","description":"Service has strict read-only access' ||
+  fail "the service does not see the file system read-only (ProtectSystem=strict)"
+unit=/lib/systemd/system/norvane-foF2@.service
+! grep -Eq '^(BindPaths|ReadWriteDirectories)=' "$unit" || fail "the service binds or opens more folders"
+sed -n 's/^ReadWritePaths=//p' "$unit" | tr ' ' '\n' | sed -e '/^$/d' -e 's/^-//' -e 's/%i/ci/g' \
+  >"$scratch/writable"
+settings=/srv/norvane/ci/norvane_foF2.ini
+while read -r path; do
+  case "$settings" in
+    "$path" | "${path%/}"/*) fail "the service may write $path, which holds the settings file" ;;
+  esac
+done <"$scratch/writable"
+for path in /srv/norvane/ci/forecasts /srv/norvane/ci/pictures; do
+  grep -qx "$path" "$scratch/writable" || fail "the service may not write $path"
+done
+pass "the service may write only $(tr '\n' ' ' <"$scratch/writable")and not the settings file"
 
 # Remove keeps the user, reinstall finds it, purge leaves no file of the package behind.
 dpkg -L norvane-fof2 >"$scratch/files"

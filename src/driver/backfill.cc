@@ -11,6 +11,7 @@
 #include "driver/day_table.h"
 #include "driver/run_session.h"
 #include "export/figure_export.h"
+#include "export/metrics_file.h"
 #include "export/run_record.h"
 #include "observations/measurement_listing.h"
 #include "observations/station.h"
@@ -53,6 +54,15 @@ sys_days first_day_of_century(year_month_day today) {
   return same_date + days{1};
 }
 
+// Completes the summary of a backfill and writes its metrics file, when asked for one.
+ExitStatus end_backfill(const BackfillRequest& request, RunSession& session) {
+  session.finish();
+  if (request.metrics_file) {
+    write_metrics_file(*request.metrics_file, session.summary(), session.diagnostics());
+  }
+  return session.failed() ? ExitStatus::failure : ExitStatus::success;
+}
+
 }  // namespace
 
 ExitStatus backfill(const BackfillRequest& request) {
@@ -63,7 +73,9 @@ ExitStatus backfill(const BackfillRequest& request) {
   }
 
   RunSession session(request.messages, request.clock);
-  if (!session.prepare(request.working_dir, request.lock_wait)) return ExitStatus::failure;
+  if (!session.prepare(request.working_dir, request.lock_wait)) {
+    return end_backfill(request, session);
+  }
   PlotState& state = session.state();
   state.archive_only = true;
   state.redraw_archive = request.redraw;
@@ -154,7 +166,6 @@ ExitStatus backfill(const BackfillRequest& request) {
                                quoted(state.observation_dir) +
                                ": is the first file of that folder the station's?");
   }
-  session.finish();
   if (request.progress) request.progress("\r\x1b[K");
 
   std::string summary = "backfill " + iso_date(request.from) + " to " + iso_date(request.to) +
@@ -163,8 +174,9 @@ ExitStatus backfill(const BackfillRequest& request) {
                         " kept as they were, " + std::to_string(not_written) + " not written";
   if (refused > 0) summary += ", " + count_text(refused, "day") + " refused";
   summary += "; " + count_text(without_files, "day") + " without a measurement file\n";
+  const ExitStatus status = end_backfill(request, session);
   request.summary(summary);
-  return session.failed() ? ExitStatus::failure : ExitStatus::success;
+  return status;
 }
 
 }  // namespace norvane

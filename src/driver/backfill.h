@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "driver/exit_status.h"
@@ -42,6 +43,8 @@ struct BackfillRequest {
   // Replace archive pictures with what the folder holds now, even when they were drawn from
   // more measurement files (export/archive_rule.h).
   bool redraw = false;
+  // As for a run: the metrics file written at the end, when given.
+  std::optional<std::string> metrics_file{};
 };
 
 // Draws the archive pictures of the days from `from` to `to`; fails when any picture could not

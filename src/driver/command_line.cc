@@ -83,6 +83,18 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
       if (value.empty()) return error(std::string(option) + " \"\": an empty folder name");
       if (command.directory) return error("-C (--directory) given more than once");
       command.directory = std::move(value);
+    } else if (argument == "--metrics" || argument.starts_with("--metrics=")) {
+      std::string value;
+      if (argument.size() > 9) {
+        value = argument.substr(10);
+      } else if (has_next) {
+        value = arguments[++i];
+      } else {
+        return error("option --metrics needs a file");
+      }
+      if (value.empty()) return error("--metrics \"\": an empty file name");
+      if (command.metrics_file) return error("--metrics given more than once");
+      command.metrics_file = std::move(value);
     } else if (argument.starts_with("--") && argument.find('=') != std::string::npos) {
       const std::string name = argument.substr(0, argument.find('='));
       if (name == "--help" || name == "--version" || name == "--check" || name == "--redraw") {
@@ -100,6 +112,7 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
   }
 
   if (check && backfill) return error("--check and --backfill do not go together");
+  if (check && command.metrics_file) return error("--check and --metrics do not go together");
   if (redraw && !backfill) return error("--redraw goes with --backfill only");
   if (help) {
     command.action = CommandLine::Action::help;
@@ -134,7 +147,8 @@ std::variant<CommandLine, UsageError> read_command_line(std::span<const std::str
 }
 
 std::string_view usage_text() {
-  return "Usage: norvane_foF2 [-C DIR] [--check | --backfill FROM TO [--redraw]]\n"
+  return "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]\n"
+         "       norvane_foF2 [-C DIR] --check\n"
          "       norvane_foF2 -h | --help\n"
          "       norvane_foF2 --version\n"
          "Without options, draws the foF2 figures of the last six days as the settings file\n"
@@ -146,6 +160,7 @@ std::string_view usage_text() {
          "(YYYY-MM-DD)\n"
          "  --redraw                 with --backfill: replace archive pictures even where they\n"
          "                           show more measurements than the folder holds now\n"
+         "  --metrics=FILE           write what the run did to FILE, for Prometheus\n"
          "  -h, --help               show this help and exit\n"
          "  --version                show the version and exit\n"
          "\n"

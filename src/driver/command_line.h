@@ -5,12 +5,13 @@
 // and it only turns it into a plain record of what was asked, or says what is wrong with it.
 // Nothing here looks at files or the clock.
 //
-//   norvane_foF2 [-C DIR] [--check | --backfill FROM TO [--redraw]]
+//   norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]
+//   norvane_foF2 [-C DIR] --check
 //   norvane_foF2 -h | --help
 //   norvane_foF2 --version
 //
-// GNU conventions: "-C DIR" and "-CDIR", "--directory=DIR" and "--directory DIR", "--" ends the
-// options (and the program takes no other arguments).
+// GNU conventions: "-C DIR" and "-CDIR", "--directory=DIR" and "--directory DIR", "--metrics=FILE"
+// and "--metrics FILE", "--" ends the options (and the program takes no other arguments).
 #pragma once
 
 #include <chrono>
@@ -33,6 +34,8 @@ struct CommandLine {
   std::chrono::year_month_day backfill_from{};
   std::chrono::year_month_day backfill_to{};
   bool redraw = false;
+  // The metrics file of --metrics as given, when given (a run or a backfill).
+  std::optional<std::string> metrics_file;
 };
 
 // What is wrong with a command line, as one line for the operator (without the program's name).

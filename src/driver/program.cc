@@ -76,6 +76,13 @@ ExitStatus run_program(const ProgramRequest& request) {
   } else if (working_dir.empty()) {
     return cannot_know_current_directory(request);
   }
+  // A relative metrics file is taken from the current directory, as -C is, not from DIR.
+  std::optional<std::string> metrics_file = command.metrics_file;
+  if (metrics_file && !metrics_file->starts_with('/')) {
+    if (request.current_dir.empty()) return cannot_know_current_directory(request);
+    metrics_file->insert(
+        0, request.current_dir.ends_with('/') ? request.current_dir : request.current_dir + "/");
+  }
 
   switch (command.action) {
     case CommandLine::Action::check:
@@ -91,6 +98,7 @@ ExitStatus run_program(const ProgramRequest& request) {
       backfill_request.redraw = command.redraw;
       backfill_request.from = command.backfill_from;
       backfill_request.to = command.backfill_to;
+      backfill_request.metrics_file = metrics_file;
       backfill_request.messages = request.standard_error;
       backfill_request.summary = request.standard_output;
       // The progress only on a terminal: a log or a mail gets the summary alone.
@@ -101,7 +109,8 @@ ExitStatus run_program(const ProgramRequest& request) {
       return run({.working_dir = working_dir,
                   .today = request.today,
                   .messages = request.standard_error,
-                  .clock = request.clock});
+                  .clock = request.clock,
+                  .metrics_file = metrics_file});
   }
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "driver/exit_status.h"
@@ -28,6 +29,9 @@ struct RunRequest {
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
   // The wall clock, for the times in what the run tells its watchers.
   Clock clock = system_clock_now;
+  // Where the run writes, at its end, what it did for monitoring (export/metrics_file.h); none
+  // when empty. An absolute path.
+  std::optional<std::string> metrics_file{};
 };
 
 ExitStatus run(const RunRequest& request);

@@ -79,9 +79,10 @@ bool RunSession::take_lock() {
 }
 
 bool RunSession::prepare(const std::string& working_dir, std::chrono::milliseconds lock_wait) {
+  // Named before anything can fail: a run that cannot start is reported under its station too.
+  summary_.station_folder = folder_name(working_dir);
   fill_minute_labels(state_);
   if (!read_settings(state_, working_dir, diagnostics_)) return false;
-  summary_.station_folder = folder_name(state_.work_dir);
   // Without its forecast folder a run has no lock to take; the folder has been reported.
   if (state_.forecast_dir_status == FolderStatus::missing) return false;
   lock_wait_ = lock_wait;

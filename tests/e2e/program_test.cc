@@ -182,7 +182,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   const auto help = testing::run_program(work.path(), {.arguments = {"--help"}});
   EXPECT_EQ(help.exit_status, 0);
   EXPECT_TRUE(help.standard_output.starts_with(
-      "Usage: norvane_foF2 [-C DIR] [--check | --backfill FROM TO [--redraw]]\n"))
+      "Usage: norvane_foF2 [-C DIR] [--metrics FILE] [--backfill FROM TO [--redraw]]\n"))
       << help.standard_output;
   EXPECT_EQ(help.standard_error, "");
 
@@ -208,6 +208,10 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       {{"--check", "--backfill", "2020-01-01", "2020-01-02"},
        "--check and --backfill do not go together"},
       {{"--backfill", "2020-01-01"}, "--backfill needs two dates"},
+      {{"--metrics"}, "option --metrics needs a file"},
+      {{"--metrics="}, "--metrics \"\": an empty file name"},
+      {{"--metrics=a.prom", "--metrics", "b.prom"}, "--metrics given more than once"},
+      {{"--metrics", "a.prom", "--check"}, "--check and --metrics do not go together"},
       {{"--backfill", "2020-02-30", "2020-03-01"}, "--backfill: FROM \"2020-02-30\" is not a date"},
       {{"--backfill", "2020-03-02", "2020-03-01"}, "--backfill: FROM 2020-03-02 is after TO"},
       {{"--backfill", "2020-03-01", "9999-12-31"}, "--backfill: TO 9999-12-31 is after today"},
@@ -258,6 +262,67 @@ TEST(Program, WorksInTheFolderOfDirectoryAsIfStartedThere) {
     EXPECT_TRUE(absolute_pictures == pictures);
     break;
   }
+}
+
+TEST(Program, MetricsFileTellsWhatEachRunDidAndOnlyWarnsWhenItCannotBeWritten) {
+  using namespace std::chrono;
+  testing::TempFolder work;
+  PlotState days;
+  build_day_table(days, local_today());
+  testing::prepare_station_work(work, days);
+  const std::string parent = std::filesystem::path(work.path()).parent_path().parent_path();
+  const std::string name = std::filesystem::path(work.path()).parent_path().filename();
+  // The value of metric `name` of the station in `file`, or "" when it has none.
+  const auto metric = [&](const std::string& file, const std::string& metric_name) {
+    const std::string text = work.read(file);
+    const std::string start = "\nnorvane_fof2_" + metric_name + "{station=\"" + name + "\"} ";
+    const auto at = text.find(start);
+    return at == std::string::npos
+               ? ""
+               : text.substr(at + start.size(), text.find('\n', at + 1) - at - start.size());
+  };
+
+  // FILE is taken from the current directory, not from -C's folder.
+  const auto day = local_today();
+  const auto started = system_clock::now();
+  const auto ok =
+      testing::run_program(parent, {.arguments = {"-C", name, "--metrics", name + "/m.prom"}});
+  const auto ended = system_clock::now();
+  EXPECT_EQ(ok.exit_status, 0);
+  EXPECT_EQ(ok.standard_error, "");
+  EXPECT_EQ(metric("m.prom", "last_run_success"), "1");
+  EXPECT_EQ(metric("m.prom", "pictures_written"), "12");
+  const sys_seconds finished{seconds{std::stoll(metric("m.prom", "last_run_timestamp_seconds"))}};
+  EXPECT_TRUE(finished >= floor<seconds>(started) && finished <= ended);
+  // Every day's files run to 23:30 UT; the newest is today's.
+  const sys_seconds newest = sys_days{day} + hours{23} + minutes{30};
+  if (local_today() == day) {
+    EXPECT_EQ(metric("m.prom", "newest_measurement_timestamp_seconds"),
+              std::to_string(newest.time_since_epoch().count()));
+  }
+
+  const auto unwritable = testing::run_program(work.path(), {.arguments = {"--metrics=no/m.prom"}});
+  EXPECT_EQ(unwritable.exit_status, 0);
+  EXPECT_EQ(unwritable.standard_error, "norvane_foF2: cannot write metrics file \"" + work.path() +
+                                           "no/m.prom\": No such file or directory (monitoring "
+                                           "not told of this run)\n");
+
+  // A failed run, one that could not start (its settings refused), and a backfill write it too.
+  std::filesystem::remove_all(work / "fc/previous_foF2_plots");
+  EXPECT_EQ(testing::run_program(work.path(), {.arguments = {"--metrics=f.prom"}}).exit_status, 1);
+  EXPECT_EQ(metric("f.prom", "last_run_success"), "0");
+  work.make_folder("fc/previous_foF2_plots");
+  const std::string settings = work.read("norvane_foF2.ini");
+  work.write("norvane_foF2.ini", std::string("\xFF\xFE"
+                                             "f\0c\0\n\0",
+                                             8));
+  EXPECT_EQ(testing::run_program(work.path(), {.arguments = {"--metrics=r.prom"}}).exit_status, 1);
+  EXPECT_EQ(metric("r.prom", "last_run_success"), "0");
+  work.write("norvane_foF2.ini", settings);
+  const std::string today = iso_date(local_today());
+  testing::run_program(work.path(),
+                       {.arguments = {"--backfill", today, today, "--metrics", "b.prom"}});
+  EXPECT_EQ(metric("b.prom", "last_run_success"), "1");
 }
 
 TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {

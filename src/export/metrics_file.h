@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// A station that stops (a dead ionosonde, a share that no longer mounts, a run that fails every
+// time) shows on its page only as pictures that stop changing. The metrics file tells the
+// station's monitoring instead: after each run it holds when the run ended, whether it
+// succeeded, the time of the newest measurement drawn and how many pictures were written and
+// kept, in the Prometheus text format that the node exporter's textfile collector reads. Alert
+// rules then say when a station fails or goes quiet.
+//
+// The file is written as the pictures are, through a temporary file and a rename, so that the
+// collector never reads half of it. It only tells of the run: one that cannot be written is
+// reported as a warning and changes nothing else the run did.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "state/run_summary.h"
+#include "util/diagnostics.h"
+
+namespace norvane {
+
+// The metrics of `summary` in the Prometheus text format (version 0.0.4), each sample labelled
+// with station="<summary.station_folder>".
+std::string metrics_text(const RunSummary& summary);
+
+// Writes the metrics of `summary` as the whole new content of `path`, the run's success being
+// also a failure that `diagnostics` heard of after the summary was completed; a file that cannot
+// be written is a warning.
+void write_metrics_file(const std::string& path, const RunSummary& summary,
+                        Diagnostics& diagnostics);
+
+// `text` as the text format's label value, without the quotes: backslash, double quote and line
+// feed escaped, and each byte that is not part of valid UTF-8 (a folder name may hold any
+// bytes) replaced by U+FFFD, since a reader refuses the whole file for one invalid label.
+std::string label_value(std::string_view text);
+
+}  // namespace norvane
