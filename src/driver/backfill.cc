@@ -160,11 +160,15 @@ ExitStatus backfill(const BackfillRequest& request) {
       if (day != last) session.release_lock();
     }
   }
+  // An outage, or a stray file that named another station: worth a word either way.
   if (drawn == 0 && without_files > 0) {
-    session.diagnostics().fail("no measurement file of the station for any day from " +
+    const Station& station = session.measurements().station();
+    session.diagnostics().warn("no measurement file of the station for any day from " +
                                iso_date(request.from) + " to " + iso_date(request.to) + " in " +
                                quoted(state.observation_dir) +
-                               ": is the first file of that folder the station's?");
+                               " (the station was told by the first line of " +
+                               quoted(state.observation_dir + station.first_file) +
+                               ", which begins " + quoted(station.first_line.substr(0, 4)) + ")");
   }
   if (request.progress) request.progress("\r\x1b[K");
 

@@ -122,7 +122,8 @@ TEST(Backfill, RefusesDaysThatTwoDigitYearsCannotTellFromACenturyLater) {
                 "fc/121926.txt\": No such file or directory (no forecast curve drawn)\n"
                 "norvane_foF2: no measurement file of the station for any day from 1926-12-10 "
                 "to 1926-12-11 in \"" +
-                work.path() + "obs/\": is the first file of that folder the station's?\n");
+                work.path() + "obs/\" (the station was told by the first line of \"" + work.path() +
+                "obs/26339M30.TXT\", which begins \"Gibi\")\n");
   EXPECT_EQ(summary.str(),
             "backfill 1926-12-10 to 1926-12-11: 1 archive picture written, 0 unchanged, 0 kept "
             "as they were, 0 not written, 1 day refused; 1 day without a measurement file\n");
