@@ -2,7 +2,6 @@
 #include "driver/backfill.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <stdexcept>
 #include <string_view>
@@ -18,13 +17,6 @@
 
 namespace norvane {
 
-std::string iso_date(std::chrono::year_month_day date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
-  return text;
-}
-
 namespace {
 
 using std::chrono::days;
@@ -35,11 +27,6 @@ using std::chrono::year_month_day;
 // holds their files only, whatever the length of the range (a year of a station's files is a
 // few MiB), and a year of days takes one listing.
 constexpr int planned_stretch_days = 366;
-
-// "1 archive picture", "2 archive pictures".
-std::string count_text(int count, std::string_view thing) {
-  return std::to_string(count) + " " + std::string(thing) + (count == 1 ? "" : "s");
-}
 
 // The first day whose files a station with two-digit years can tell apart from a day a century
 // later: the day after the same date a hundred years before `today`.
@@ -147,9 +134,8 @@ ExitStatus backfill(const BackfillRequest& request) {
         request.progress("backfill: " + iso_date(year_month_day{day}) + ", " +
                          std::to_string(done) + " of " + std::to_string(day_count) + " days\r");
       }
-      // The days drawn are handed on while the lock is held; then the lock goes, but not after
-      // the last day, whose lock the end of the backfill needs.
-      // The archive index learns the days a batch at a time, and before the lock goes.
+      // The archive index learns the days drawn a batch at a time, while the lock is held; then
+      // the lock goes, but not after the last day, whose lock the end of the backfill needs.
       std::ranges::move(session.take_days(), std::back_inserter(indexed));
       if ((indexed.size() >= index_batch_days || day == last) &&
           state.forecast_dir_status == PlotState::FolderStatus::usable) {

@@ -21,6 +21,7 @@
 #include "driver/exit_status.h"
 #include "state/run_summary.h"
 #include "util/diagnostics.h"
+#include "util/iso_date.h"
 
 namespace norvane {
 
@@ -50,8 +51,5 @@ struct BackfillRequest {
 // Draws the archive pictures of the days from `from` to `to`; fails when any picture could not
 // be written, the station's data could not be seen, or a day could not be drawn.
 ExitStatus backfill(const BackfillRequest& request);
-
-// A date as YYYY-MM-DD.
-std::string iso_date(std::chrono::year_month_day date);
 
 }  // namespace norvane

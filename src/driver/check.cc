@@ -119,11 +119,6 @@ std::string folder_origin(const std::vector<std::string>& lines, std::size_t lin
   return text;
 }
 
-// "1 file", "2 files".
-std::string count_text(std::size_t count, std::string_view thing) {
-  return std::to_string(count) + " " + std::string(thing) + (count == 1 ? "" : "s");
-}
-
 // "08:30" for a minute of the day.
 std::string time_text(int minute_of_day) {
   char text[16];
@@ -287,7 +282,8 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   const ObservationFolder folder = ObservationFolder::list(
       state.observation_dir, day_stems(state.forecast_names[1], state.doy_codes[1]), later_stems);
   if (folder.list_error() == 0) {
-    std::string text = "measurement folder: " + count_text(folder.file_count(), "file");
+    std::string text =
+        "measurement folder: " + count_text(static_cast<long>(folder.file_count()), "file");
     if (folder.first_file()) text += ", the first " + quoted(*folder.first_file());
     report.line(text);
   }
@@ -324,7 +320,7 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
     if (counts.files() == 0 && reading.unreadable == 0) {
       text += ": no file (their names begin " + quoted(names.stem) + ")";
     } else {
-      text += ": " + count_text(static_cast<std::size_t>(counts.files()), "file");
+      text += ": " + count_text(counts.files(), "file");
       if (counts.files_without_value > 0) {
         text += " (" + std::to_string(counts.files_without_value) + " without a value)";
       }
@@ -344,9 +340,8 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   unreadable.report_unreadable(diagnostics);
   messages.report_to(report);
   if (unreadable.unreadable_count() > 0) {
-    report.problem(
-        count_text(static_cast<std::size_t>(unreadable.unreadable_count()), "measurement file") +
-        " cannot be read");
+    report.problem(count_text(unreadable.unreadable_count(), "measurement file") +
+                   " cannot be read");
   }
   if (!recent_files) report.problem("no measurement file of today or yesterday");
 }

@@ -21,6 +21,8 @@
 #include <string_view>
 #include <variant>
 
+#include "util/iso_date.h"
+
 namespace norvane {
 
 inline constexpr std::string_view program_name = "norvane_foF2";
@@ -47,9 +49,6 @@ struct UsageError {
 // -h and --help win over every other valid option, then --version.
 std::variant<CommandLine, UsageError> read_command_line(std::span<const std::string> arguments,
                                                         std::chrono::year_month_day today);
-
-// The date of `text` written YYYY-MM-DD, when it is one.
-std::optional<std::chrono::year_month_day> read_date(std::string_view text);
 
 // The usage text of -h and --help, lines ending in "\n".
 std::string_view usage_text();

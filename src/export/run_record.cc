@@ -16,6 +16,7 @@
 #include "driver/version.h"
 #include "util/file_write.h"
 #include "util/input_file.h"
+#include "util/iso_date.h"
 
 namespace norvane {
 namespace {
@@ -35,19 +36,11 @@ std::string two_digits(long value) {
   return text;
 }
 
-// "2026-12-05".
-std::string date_text(year_month_day date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02u", static_cast<int>(date.year()),
-                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
-  return text;
-}
-
 // "2026-12-05T14:35:02Z".
 std::string utc_time_text(std::chrono::sys_seconds time) {
   const auto day = std::chrono::floor<std::chrono::days>(time);
   const std::chrono::hh_mm_ss clock{time - day};
-  return date_text(year_month_day{day}) + "T" + two_digits(clock.hours().count()) + ":" +
+  return iso_date(year_month_day{day}) + "T" + two_digits(clock.hours().count()) + ":" +
          two_digits(clock.minutes().count()) + ":" + two_digits(clock.seconds().count()) + "Z";
 }
 
@@ -86,19 +79,6 @@ std::optional<year_month_day> date_of_picture(std::string_view name) {
   if (day < 1 || day > (year.is_leap() ? 366 : 365)) return std::nullopt;
   return year_month_day{std::chrono::sys_days{year / std::chrono::January / 1} +
                         std::chrono::days{day - 1}};
-}
-
-// The day of an ISO date "2026-12-05".
-std::optional<year_month_day> date_of_text(std::string_view text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-' || !all_digits(text.substr(0, 4)) ||
-      !all_digits(text.substr(5, 2)) || !all_digits(text.substr(8, 2))) {
-    return std::nullopt;
-  }
-  const year_month_day date{std::chrono::year{number_of(text.substr(0, 4))},
-                            std::chrono::month{static_cast<unsigned>(number_of(text.substr(5, 2)))},
-                            std::chrono::day{static_cast<unsigned>(number_of(text.substr(8, 2)))}};
-  if (!date.ok()) return std::nullopt;
-  return date;
 }
 
 std::string_view picture_outcome(DaySummary::Picture picture) {
@@ -198,7 +178,7 @@ std::optional<YearDays> read_year_file(const std::string& path, int year) {
   for (const Json& day : *days) {
     if (!day.is_object() || !day.contains("date") || !day["date"].is_string()) return std::nullopt;
     const auto& date = day["date"].get_ref<const std::string&>();
-    const auto parsed = date_of_text(date);
+    const auto parsed = read_date(date);
     if (!parsed || static_cast<int>(parsed->year()) != year ||
         !is_text(day, "picture", picture_name(*parsed))) {
       return std::nullopt;
@@ -210,7 +190,7 @@ std::optional<YearDays> read_year_file(const std::string& path, int year) {
 
 // The entry of a day whose picture is there but whose counts are not known.
 Json bare_entry(year_month_day date) {
-  return {{"date", date_text(date)}, {"picture", picture_name(date)}};
+  return {{"date", iso_date(date)}, {"picture", picture_name(date)}};
 }
 
 Json full_entry(const DaySummary& day) {
@@ -246,7 +226,7 @@ std::optional<ArchiveListing> list_archive(const std::string& archive_dir, int& 
         (entry->d_type == DT_UNKNOWN && is_regular_file(archive_dir + std::string(name)));
     if (!regular) continue;
     if (const auto date = date_of_picture(name)) {
-      listing.pictures[static_cast<int>(date->year())].insert(date_text(*date));
+      listing.pictures[static_cast<int>(date->year())].insert(iso_date(*date));
     } else if (name.size() == 9 && name.ends_with(".json") && all_digits(name.substr(0, 4))) {
       listing.year_files.insert(number_of(name.substr(0, 4)));
     }
@@ -297,7 +277,7 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
   Json days = Json::array();
   for (const DaySummary& day : summary.days) {
     days.push_back({{"slot", day.slot},
-                    {"date", date_text(day.date)},
+                    {"date", iso_date(day.date)},
                     {"date_label", day.date_label},
                     {"current_picture", day.current_name},
                     {"archive_picture", day.archive_name},
@@ -311,7 +291,7 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                        {"program", "norvane_foF2 " + std::string(program_version)},
                        {"station", summary.station},
                        {"station_folder", summary.station_folder},
-                       {"today", date_text(summary.today)},
+                       {"today", iso_date(summary.today)},
                        {"run_started", utc_time_text(summary.started)},
                        {"run_finished", utc_time_text(summary.finished)},
                        {"success", summary.success},
@@ -347,7 +327,7 @@ void update_archive_index(const std::string& archive_dir, std::span<const DaySum
     const auto existing = read_year_file(path, year);
     YearDays merged = existing.value_or(YearDays{});
     for (const DaySummary* day : year_days) {
-      const std::string key = date_text(day->date);
+      const std::string key = iso_date(day->date);
       if (day->archive == Picture::kept) {
         if (!merged.contains(key)) merged[key] = bare_entry(day->date);
       } else {
@@ -375,7 +355,7 @@ void update_archive_index(const std::string& archive_dir, std::span<const DaySum
     const auto& dates = pictures == listing->pictures.end() ? none : pictures->second;
     std::erase_if(entries, [&](const auto& entry) { return !dates.contains(entry.first); });
     for (const std::string& date : dates) {
-      if (!entries.contains(date)) entries[date] = bare_entry(*date_of_text(date));
+      if (!entries.contains(date)) entries[date] = bare_entry(*read_date(date));
     }
     Json list = Json::array();
     for (auto& [date, entry] : entries) list.push_back(std::move(entry));

@@ -20,6 +20,10 @@ void Diagnostics::print_once(const std::string& message) {
   out_(line);
 }
 
+std::string count_text(long count, std::string_view thing) {
+  return std::to_string(count) + " " + std::string(thing) + (count == 1 ? "" : "s");
+}
+
 std::string quoted(std::string_view text) {
   std::string out = "\"";
   for (const char c : text) {

@@ -41,6 +41,9 @@ class Diagnostics {
   bool failed_ = false;
 };
 
+// "1 file", "2 files": a count and what it counts, in the plural when it is not 1.
+std::string count_text(long count, std::string_view thing);
+
 // `text` in double quotes, with control characters and bytes outside ASCII written as \xNN,
 // so that a file name or a line from a data file cannot garble the operator's terminal or mail.
 std::string quoted(std::string_view text);
