@@ -126,6 +126,7 @@ void RunSession::draw_day(int day_index) {
     // Until the measurements say otherwise, the day's data is taken as unseen.
     state.day_measurements = PlotState::DayMeasurements::not_seen;
     state.day_counts = {};
+    state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
     disegno_dello_stage(surface_);
     grafico_previsione(state, surface_, diagnostics_, file_previsioni);
     grafico_valori_autoscalati(state, surface_, diagnostics_, file_previsioni, measurements_);
