@@ -14,6 +14,7 @@
 #include "export/run_record.h"
 #include "observations/measurement_listing.h"
 #include "observations/station.h"
+#include "state/file_names.h"
 
 namespace norvane {
 
@@ -79,10 +80,9 @@ ExitStatus backfill(const BackfillRequest& request) {
   for (sys_days stretch = first; stretch <= last && !stopped;
        stretch += days{planned_stretch_days}) {
     const sys_days stretch_end = std::min(stretch + days{planned_stretch_days - 1}, last);
-    std::vector<MeasurementListing::Day> plan;
+    std::vector<Day> plan;
     for (sys_days day = stretch; day <= stretch_end; day += days{1}) {
-      DayNames names = day_names(year_month_day{day});
-      plan.push_back({std::move(names.forecast_name), std::move(names.doy_code)});
+      plan.push_back(Day::of(year_month_day{day}));
     }
     session.measurements().plan_days(std::move(plan));
 
@@ -99,8 +99,7 @@ ExitStatus backfill(const BackfillRequest& request) {
       const Station* station = nullptr;
       if (day < century_start && state.observation_dir_status == PlotState::FolderStatus::usable) {
         state.day_index = 6;
-        session.measurements().current(state,
-                                       day_stems(state.forecast_names[6], state.doy_codes[6]));
+        session.measurements().current(state, day_stems(state.days[6]));
         station = &session.measurements().station();
       }
       if (station != nullptr && station->problem == Station::Problem::none &&
@@ -139,7 +138,7 @@ ExitStatus backfill(const BackfillRequest& request) {
       std::ranges::move(session.take_days(), std::back_inserter(indexed));
       if ((indexed.size() >= index_batch_days || day == last) &&
           state.forecast_dir_status == PlotState::FolderStatus::usable) {
-        update_archive_index(state.forecast_dir + std::string(archive_folder_name), indexed,
+        update_archive_index(state.forecast_dir + std::string(file_names::archive_folder), indexed,
                              session.diagnostics());
         indexed.clear();
       }

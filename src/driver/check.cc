@@ -23,6 +23,7 @@
 #include "observations/measurement_listing.h"
 #include "observations/observation_folder.h"
 #include "observations/station.h"
+#include "state/file_names.h"
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
 #include "util/file_write.h"
@@ -191,7 +192,7 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
   std::vector<ExportPaths> paths;
   for (int day = 1; day <= 6; ++day) {
     state.day_index = static_cast<std::int16_t>(day);
-    paths.push_back(export_paths(state, state.forecast_names[day]));
+    paths.push_back(export_paths(state));
   }
   const std::string writer = folder_identity(folder_of(
       state.forecast_dir_status == FolderStatus::refused ? state.work_dir : state.forecast_dir));
@@ -236,18 +237,21 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
 // Reads the forecast file of each month among the six days.
 void check_forecasts(const PlotState& state, Report& report) {
   if (state.forecast_dir_status != FolderStatus::usable) return;
-  std::vector<std::string> months;
-  for (int day = 1; day <= 6; ++day) {
-    const std::string& month = state.forecast_names[day];
-    if (std::find(months.begin(), months.end(), month) == months.end()) months.push_back(month);
+  // The first day of each month among the six.
+  std::vector<const Day*> months;
+  for (const Day& day : state.days.items()) {
+    if (std::none_of(months.begin(), months.end(),
+                     [&](const Day* month) { return month->month_key == day.month_key; })) {
+      months.push_back(&day);
+    }
   }
-  for (const std::string& month : months) {
-    const std::string label = "forecast of " + month.substr(0, 2) + "/" + month.substr(2) + ": ";
-    const std::string path = forecast_file_path(state.forecast_dir, month);
+  for (const Day* month : months) {
+    const std::string label = "forecast of " + month->month_label() + ": ";
+    const std::string path = forecast_file_path(state.forecast_dir, month->month_key);
     const ForecastFile file = read_forecast_file(path);
     if (file.error != 0) {
       report.line(label + quoted(path) + " cannot be read: " + error_text(file.error));
-      report.problem("no forecast for " + month.substr(0, 2) + "/" + month.substr(2));
+      report.problem("no forecast for " + month->month_label());
       continue;
     }
     const auto hours = std::count_if(file.values.begin(), file.values.end(),
@@ -255,7 +259,7 @@ void check_forecasts(const PlotState& state, Report& report) {
     report.line(label + quoted(path) + ", " + std::to_string(hours) + " of " +
                 std::to_string(forecast_hours) + " hours hold a value");
     if (hours == 0) {
-      report.problem("no forecast value for " + month.substr(0, 2) + "/" + month.substr(2));
+      report.problem("no forecast value for " + month->month_label());
     }
   }
 }
@@ -275,12 +279,12 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
 
   std::vector<std::string> later_stems;
   for (int day = 2; day <= 6; ++day) {
-    for (std::string& stem : day_stems(state.forecast_names[day], state.doy_codes[day])) {
+    for (std::string& stem : day_stems(state.days[day])) {
       later_stems.push_back(std::move(stem));
     }
   }
-  const ObservationFolder folder = ObservationFolder::list(
-      state.observation_dir, day_stems(state.forecast_names[1], state.doy_codes[1]), later_stems);
+  const ObservationFolder folder =
+      ObservationFolder::list(state.observation_dir, day_stems(state.days[1]), later_stems);
   if (folder.list_error() == 0) {
     std::string text =
         "measurement folder: " + count_text(static_cast<long>(folder.file_count()), "file");
@@ -300,7 +304,7 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   report.line("station: style " + std::to_string(station.kind) + ", the first line of " +
               quoted(state.observation_dir + station.first_file) + " begins " +
               quoted(station.first_line.substr(0, 4)));
-  if (!station_has_files(folder, station, state)) {
+  if (!station_has_files(folder, station, state, state.days.items())) {
     report.line(station_without_files_text(station, state));
     report.problem("no measurement file of the station for any of the six days");
     return;
@@ -309,8 +313,7 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   MeasurementListing unreadable;
   bool recent_files = false;
   for (int day = 1; day <= 6; ++day) {
-    const DayFileNames names =
-        day_file_names(station.kind, state.forecast_names[day], state.doy_codes[day]);
+    const DayFileNames names = day_file_names(station.kind, state.days[day]);
     const DayReading reading = read_day(folder, names, state);
     unreadable.note_unreadable(reading.unreadable, state.observation_dir + reading.first_unreadable,
                                reading.first_error);
@@ -364,7 +367,7 @@ ExitStatus check(const RunRequest& request) {
               " (the local date)");
   report_user(state, report);
   if (!settings_diagnostics.failed()) {
-    report.line("settings file " + quoted(state.work_dir + std::string(settings_file_name)) +
+    report.line("settings file " + quoted(state.work_dir + std::string(file_names::settings)) +
                 ": read");
   } else {
     report.problem("the settings cannot be used as they are");

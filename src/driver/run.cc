@@ -5,6 +5,7 @@
 #include "export/figure_export.h"
 #include "export/metrics_file.h"
 #include "export/run_record.h"
+#include "state/file_names.h"
 
 namespace norvane {
 
@@ -19,7 +20,7 @@ ExitStatus run(const RunRequest& request) {
     // What the run drew, for the page and for scripts: the archive index while the lock is held,
     // then the run record, whose "success" covers the index too.
     if (state.forecast_dir_status == PlotState::FolderStatus::usable) {
-      update_archive_index(state.forecast_dir + std::string(archive_folder_name),
+      update_archive_index(state.forecast_dir + std::string(file_names::archive_folder),
                            session.summary().days, session.diagnostics());
     }
   }

@@ -11,6 +11,7 @@
 #include "export/figure_export.h"
 #include "forecast/forecast_curve.h"
 #include "observations/observation_plot.h"
+#include "state/file_names.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
 #include "util/file_write.h"
@@ -41,7 +42,8 @@ std::string folder_name(std::string path) {
 void remove_leftover_temporaries(const PlotState& state, const std::string& writer) {
   if (state.forecast_dir_status == FolderStatus::usable) {
     remove_file(temporary_path_in(folder_of(state.forecast_dir), writer));
-    remove_file(temporary_path_in(state.forecast_dir + std::string(archive_folder_name), writer));
+    remove_file(
+        temporary_path_in(state.forecast_dir + std::string(file_names::archive_folder), writer));
   }
   if (state.picture_dir_status == FolderStatus::usable) {
     remove_file(temporary_path_in(folder_of(state.picture_dir), writer));
@@ -108,12 +110,11 @@ void RunSession::use_days(std::chrono::year_month_day last_day, std::chrono::yea
 void RunSession::look_for_station_files() {
   if (state_.observation_dir_status != FolderStatus::usable) return;
   state_.day_index = 1;
-  const ObservationFolder& folder =
-      measurements_.current(state_, day_stems(state_.forecast_names[1], state_.doy_codes[1]));
+  const ObservationFolder& folder = measurements_.current(state_, day_stems(state_.days[1]));
   const Station& station = measurements_.station();
   // A station that cannot be told is reported when the first day is drawn.
   if (station.problem != Station::Problem::none) return;
-  if (station_has_files(folder, station, state_)) return;
+  if (station_has_files(folder, station, state_, state_.days.items())) return;
   state_.station_unseen = true;
   diagnostics_.fail(station_without_files_text(station, state_));
 }
@@ -129,10 +130,10 @@ void RunSession::draw_day(int day_index) {
     state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
     disegno_dello_stage(surface_);
     grafico_previsione(state, surface_, diagnostics_, file_previsioni);
-    grafico_valori_autoscalati(state, surface_, diagnostics_, file_previsioni, measurements_);
+    grafico_valori_autoscalati(state, surface_, diagnostics_, measurements_);
     surface_.set_text_position(75, 210);
     surface_.print_text("Date: " + state.date_labels[state.day_index]);
-    salva_figura(state, surface_, converter_, diagnostics_, file_previsioni);
+    salva_figura(state, surface_, converter_, diagnostics_);
   } catch (const std::exception& error) {
     diagnostics_.fail("figure of " + state.date_labels[state.day_index] +
                       " not exported: " + error.what());
@@ -155,7 +156,7 @@ void RunSession::add_to_summary(int day_index) {
   day.slot = day_index;
   day.date = year_month_day{sys_days{last_day_} - days{6 - day_index}};
   day.date_label = state.date_labels[day_index];
-  const ExportPaths paths = export_paths(state, state.forecast_names[day_index]);
+  const ExportPaths paths = export_paths(state);
   day.archive_name = file_name(paths.archive_gif);
   if (!state.archive_only) day.current_name = file_name(paths.current_gif);
   day.files_with_value = state.day_counts.files_with_value;

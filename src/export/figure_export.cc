@@ -7,7 +7,7 @@
 
 #include "export/archive_record.h"
 #include "export/archive_rule.h"
-#include "util/text_fields.h"
+#include "state/file_names.h"
 
 namespace norvane {
 namespace {
@@ -23,11 +23,6 @@ std::string write_failure(const FileError& error, std::string_view what) {
 }
 
 bool usable(PlotState::FolderStatus status) { return status == PlotState::FolderStatus::usable; }
-
-// "2026-12-05" for the date label "05/12/2026".
-std::string iso_date_of_label(const std::string& label) {
-  return label.substr(6, 4) + "-" + label.substr(3, 2) + "-" + label.substr(0, 2);
-}
 
 // Writes the held picture at `path`; what became of it.
 PictureOutcome save_picture(ImageConverter& converter, const std::string& path,
@@ -51,7 +46,7 @@ PictureOutcome export_archive(const PlotState& state, ImageConverter& converter,
       return PictureOutcome::kept;
     case ArchiveDecision::keep_richer: {
       const std::string& label = state.date_labels[state.day_index];
-      const std::string day = iso_date_of_label(label);
+      const std::string day = state.days[state.day_index].iso();
       diagnostics.warn("archive picture " + quoted(path) + " of " + label +
                        " kept: it was drawn from " + std::to_string(record->files()) +
                        " measurement files, the folder now holds " +
@@ -67,18 +62,16 @@ PictureOutcome export_archive(const PlotState& state, ImageConverter& converter,
 
 }  // namespace
 
-ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni) {
-  const std::string slot = std::to_string(state.day_index);
-  const std::string year(columns(file_previsioni, 3, 4));
-  return {state.forecast_dir + "grafico" + slot + ".bmp",
-          state.picture_dir + "plotfoF2" + slot + ".gif",
-          state.forecast_dir + std::string(archive_folder_name) + year +
-              state.doy_codes[state.day_index] + ".gif"};
+ExportPaths export_paths(const PlotState& state) {
+  return {state.forecast_dir + file_names::temporary_bmp(state.day_index),
+          state.picture_dir + file_names::current_picture(state.day_index),
+          state.forecast_dir + std::string(file_names::archive_folder) +
+              file_names::archive_picture(state.days[state.day_index])};
 }
 
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
-                  Diagnostics& diagnostics, const std::string& file_previsioni) {
-  const ExportPaths paths = export_paths(state, file_previsioni);
+                  Diagnostics& diagnostics) {
+  const ExportPaths paths = export_paths(state);
   state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
   const bool forecast_dir_usable = usable(state.forecast_dir_status);
   // The pictures are made from the BMP snapshot; when it cannot be written or read back, from

@@ -16,17 +16,15 @@
 
 namespace norvane {
 
-inline constexpr std::string_view archive_folder_name = "previous_foF2_plots/";
-
 struct ExportPaths {
   std::string temporary_bmp;  // forecast_dir + "grafico" + slot + ".bmp"
   std::string current_gif;    // picture_dir + "plotfoF2" + slot + ".gif"
   std::string archive_gif;    // forecast_dir + "previous_foF2_plots/" + year + doy + ".gif"
 };
 
-// The files of the day at `day_index`; the archive year is characters 3 to 6 of
-// `file_previsioni` (month, then year), so each day keeps its own year.
-ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni);
+// The files of the day at `day_index` (state/file_names.h): each day's archive picture is named
+// after its own year.
+ExportPaths export_paths(const PlotState& state);
 
 // Exports the surface as the day's pictures: the BMP, then the current GIF, then the archive
 // GIF, then the BMP is deleted. When the BMP cannot be written or read back, the GIFs are made
@@ -38,6 +36,6 @@ ExportPaths export_paths(const PlotState& state, const std::string& file_previsi
 // picture. What became of the two pictures is left in state.current_outcome and
 // state.archive_outcome. No folder is created.
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
-                  Diagnostics& diagnostics, const std::string& file_previsioni);
+                  Diagnostics& diagnostics);
 
 }  // namespace norvane

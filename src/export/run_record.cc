@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "driver/version.h"
+#include "state/file_names.h"
 #include "util/file_write.h"
 #include "util/input_file.h"
 #include "util/iso_date.h"
@@ -44,42 +45,8 @@ std::string utc_time_text(std::chrono::sys_seconds time) {
          two_digits(clock.minutes().count()) + ":" + two_digits(clock.seconds().count()) + "Z";
 }
 
-int day_of_year(year_month_day date) {
-  using std::chrono::sys_days;
-  return static_cast<int>(
-      (sys_days{date} - sys_days{date.year() / std::chrono::January / 1}).count() + 1);
-}
-
 // The archive picture's name of `date`: "2026339.gif".
-std::string picture_name(year_month_day date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%03d.gif", static_cast<int>(date.year()),
-                day_of_year(date));
-  return text;
-}
-
-bool all_digits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-int number_of(std::string_view digits) {
-  int value = 0;
-  for (const char digit : digits) value = value * 10 + (digit - '0');
-  return value;
-}
-
-// The day an archive picture's name stands for: 7 digits, the year and the day of the year,
-// then ".gif".
-std::optional<year_month_day> date_of_picture(std::string_view name) {
-  if (name.size() != 11 || !name.ends_with(".gif") || !all_digits(name.substr(0, 7))) {
-    return std::nullopt;
-  }
-  const std::chrono::year year{number_of(name.substr(0, 4))};
-  const int day = number_of(name.substr(4, 3));
-  if (day < 1 || day > (year.is_leap() ? 366 : 365)) return std::nullopt;
-  return year_month_day{std::chrono::sys_days{year / std::chrono::January / 1} +
-                        std::chrono::days{day - 1}};
-}
+std::string picture_name(year_month_day date) { return file_names::archive_picture(Day::of(date)); }
 
 std::string_view picture_outcome(DaySummary::Picture picture) {
   switch (picture) {
@@ -160,12 +127,6 @@ bool has_format(const Json& file, std::string_view format) {
 // A year file's days, by ISO date (which sorts them by date).
 using YearDays = std::map<std::string, Json>;
 
-std::string year_file_name(int year) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d.json", year);
-  return text;
-}
-
 // The days of a sound year file of `year`; nothing for a missing or damaged one.
 std::optional<YearDays> read_year_file(const std::string& path, int year) {
   const auto file = read_json(path);
@@ -225,10 +186,10 @@ std::optional<ArchiveListing> list_archive(const std::string& archive_dir, int& 
         entry->d_type == DT_REG ||
         (entry->d_type == DT_UNKNOWN && is_regular_file(archive_dir + std::string(name)));
     if (!regular) continue;
-    if (const auto date = date_of_picture(name)) {
-      listing.pictures[static_cast<int>(date->year())].insert(iso_date(*date));
-    } else if (name.size() == 9 && name.ends_with(".json") && all_digits(name.substr(0, 4))) {
-      listing.year_files.insert(number_of(name.substr(0, 4)));
+    if (const auto day = file_names::day_of_archive_picture(name)) {
+      listing.pictures[day->year()].insert(day->iso());
+    } else if (const auto year = file_names::year_of_year_file(name)) {
+      listing.year_files.insert(*year);
     }
   }
   error = errno;
@@ -296,7 +257,7 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                        {"run_finished", utc_time_text(summary.finished)},
                        {"success", summary.success},
                        {"days", std::move(days)}};
-  const std::string path = picture_dir + std::string(run_record_name);
+  const std::string path = picture_dir + std::string(file_names::run_record);
   report_write(write_json(path, record, 2, true), "run record", path, diagnostics);
 }
 
@@ -312,14 +273,14 @@ void update_archive_index(const std::string& archive_dir, std::span<const DaySum
   }
   if (by_year.empty()) return;
 
-  const std::string index_path = archive_dir + std::string(archive_index_name);
+  const std::string index_path = archive_dir + std::string(file_names::archive_index);
   const auto index = read_json(index_path);
   const bool index_sound = index && is_sound_index(*index);
 
   // The year files that change, with their new days.
   std::map<int, YearDays> changed;
   for (const auto& [year, year_days] : by_year) {
-    const std::string path = archive_dir + year_file_name(year);
+    const std::string path = archive_dir + file_names::year_file(year);
     // A run redraws the finished days of its six unchanged: their entries are in place.
     const bool all_settled = std::all_of(year_days.begin(), year_days.end(),
                                          [](const DaySummary* day) { return settled(*day); });
@@ -363,7 +324,7 @@ void update_archive_index(const std::string& archive_dir, std::span<const DaySum
                        {"version", format_version},
                        {"year", year},
                        {"days", std::move(list)}};
-    const std::string path = archive_dir + year_file_name(year);
+    const std::string path = archive_dir + file_names::year_file(year);
     report_write(write_json(path, file, -1), "archive index", path, diagnostics);
   }
   const Json new_index = index_of(*listing);

@@ -25,9 +25,6 @@
 
 namespace norvane {
 
-inline constexpr std::string_view run_record_name = "plotfoF2.json";
-inline constexpr std::string_view archive_index_name = "index.json";
-
 // Writes the run record of `summary` in `picture_dir` (a prefix of file names, ending in "/").
 // A failure is reported to `diagnostics`.
 void write_run_record(const std::string& picture_dir, const RunSummary& summary,

@@ -37,7 +37,7 @@ void plot_measurements(DrawingSurface& surface, std::span<const Measurement> mea
 }
 
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni, MeasurementListing& listing) {
+                                MeasurementListing& listing) {
   state.day_counts = {};
   // A folder refused or missing is not looked at, and a station without a file of its own in
   // the days drawn is not trusted; each has been reported.
@@ -45,8 +45,8 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
     state.day_measurements = PlotState::DayMeasurements::not_seen;
     return;
   }
-  const std::string& doy_code = state.doy_codes[state.day_index];
-  const ObservationFolder& folder = listing.current(state, day_stems(file_previsioni, doy_code));
+  const Day& drawn_day = state.days[state.day_index];
+  const ObservationFolder& folder = listing.current(state, day_stems(drawn_day));
   const Station& station = listing.station();
   if (station.problem != Station::Problem::none) {
     diagnostics.fail(station_problem_text(station, state.observation_dir));
@@ -55,8 +55,7 @@ void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagn
   }
   fill_hour_codes(station.kind, state);
 
-  const DayReading day =
-      read_day(folder, day_file_names(station.kind, file_previsioni, doy_code), state);
+  const DayReading day = read_day(folder, day_file_names(station.kind, drawn_day), state);
   plot_measurements(surface, day.measurements);
   state.day_counts = day.counts;
   listing.note_unreadable(day.unreadable, state.observation_dir + day.first_unreadable,

@@ -31,11 +31,11 @@ int minute_offset(int minute);
 void plot_measurements(DrawingSurface& surface, std::span<const Measurement> measurements);
 
 // Recognises the station from the measurement folder and draws the measurements of the day at
-// state.day_index, whose month and year are `file_previsioni`; sets state.day_measurements and
+// state.day_index; sets state.day_measurements and
 // state.day_counts to what the folder gave the day. A file that the listing shows but that
 // cannot be read or holds too little is noted in `listing` (a file gone since the listing, or a
 // folder under a file's name, is simply not there).
 void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni, MeasurementListing& listing);
+                                MeasurementListing& listing);
 
 }  // namespace norvane

@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "observations/observation_folder.h"
+#include "state/day.h"
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
 
@@ -47,11 +48,9 @@ struct DayFileNames {
   void name(std::string& name, std::string_view hour_code, std::string_view minute_label) const;
 };
 
-// The names of the files of the day of the year `doy_code` in the style of `station_kind`
-// (1 to 6). The year part is the last two or all four digits of the year in characters 3 to 6
-// of `file_previsioni`.
-DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
-                            const std::string& doy_code);
+// The names of the files of `day` in the style of `station_kind` (1 to 6), whose year part is
+// the last two or all four digits of the day's year.
+DayFileNames day_file_names(int station_kind, const Day& day);
 
 // The minutes of the day that have a file in the listing of `folder`: bit hour * 60 +
 // minute_slot - 1 is set when the listing showed a file of the day named, letters compared
@@ -66,8 +65,7 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
 
 // observation_dir followed by the name of the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) of the day, using the hour and minute texts of `state`.
-std::string observation_file_path(const PlotState& state, int station_kind,
-                                  const std::string& file_previsioni, const std::string& doy_code,
+std::string observation_file_path(const PlotState& state, int station_kind, const Day& day,
                                   int hour, int minute_slot);
 
 // Whether the file names of `station_kind` (1 to 6) carry the year in two digits, so that they

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "state/bounded_array.h"
+#include "state/day.h"
 #include "state/run_summary.h"
 
 namespace norvane {
@@ -93,6 +94,9 @@ struct PlotState {
   BoundedArray<std::string, 1, 6> forecast_names;
   // Date of each day as dd/mm/yyyy.
   BoundedArray<std::string, 1, 6> date_labels;
+  // Each day of the table, in all its forms: doy_codes, forecast_names and date_labels at an
+  // index are those of the day at that index.
+  BoundedArray<Day, 1, 6> days;
 };
 
 }  // namespace norvane

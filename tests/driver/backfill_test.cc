@@ -31,11 +31,11 @@ void prepare_work(const testing::TempFolder& work) {
   work.write("fc/012026.txt", testing::forecast_file(forecast));
   for (sys_days day = sys_days{2025y / December / 20d}; day <= sys_days{2026y / January / 10d};
        day += days{1}) {
-    const DayNames names = day_names(year_month_day{day});
+    const Day names = Day::of(year_month_day{day});
     for (int hour = 0; hour < 24; ++hour) {
       char name[64];
-      std::snprintf(name, sizeof name, "obs/RM041_%s%s%02d3000.TXT",
-                    names.forecast_name.substr(2).c_str(), names.doy_code.c_str(), hour);
+      std::snprintf(name, sizeof name, "obs/RM041_%s%02d3000.TXT", names.year_and_day().c_str(),
+                    hour);
       const double mhz = 3 + static_cast<double>(day.time_since_epoch().count() % 7) + hour / 5.0;
       work.write(name, testing::measurement_file("Rome", testing::value_field(mhz)));
     }

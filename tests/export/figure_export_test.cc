@@ -25,17 +25,17 @@ TEST(ExportPaths, EachDayKeepsItsOwnYearAcrossTheYearBoundary) {
   state.forecast_dir = "/fc/";
   state.picture_dir = "/www/";
   state.day_index = 1;
-  const ExportPaths first = export_paths(state, state.forecast_names[1]);
+  const ExportPaths first = export_paths(state);
   EXPECT_EQ(first.temporary_bmp, "/fc/grafico1.bmp");
   EXPECT_EQ(first.current_gif, "/www/plotfoF21.gif");
   EXPECT_EQ(first.archive_gif, "/fc/previous_foF2_plots/2024364.gif");
   state.day_index = 6;
-  const ExportPaths last = export_paths(state, state.forecast_names[6]);
+  const ExportPaths last = export_paths(state);
   EXPECT_EQ(last.current_gif, "/www/plotfoF26.gif");
   EXPECT_EQ(last.archive_gif, "/fc/previous_foF2_plots/2025003.gif");
 
   state.forecast_dir = "/fc";  // a folder without its separator is glued to the name
-  EXPECT_EQ(export_paths(state, "012025").temporary_bmp, "/fcgrafico6.bmp");
+  EXPECT_EQ(export_paths(state).temporary_bmp, "/fcgrafico6.bmp");
 }
 
 // One export of a framed figure of 5 February 2024 (slot 6) into the folders of `work`.
@@ -52,7 +52,7 @@ class FigureExport : public ::testing::Test {
 
   void export_figure() {
     Diagnostics diagnostics(testing::into(messages_));
-    salva_figura(state_, surface_, converter_, diagnostics, state_.forecast_names[6]);
+    salva_figura(state_, surface_, converter_, diagnostics);
     failed_ = diagnostics.failed();
   }
 
@@ -138,7 +138,7 @@ TEST_F(FigureExport, ReplacesAnArchivePictureOnlyWithAFigureDrawnFromAtLeastAsMa
            Case{6, DayMeasurements::none_found, {}, false, true},
        }) {
     state_.day_index = static_cast<std::int16_t>(c.day_index);
-    const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
+    const std::string archive = export_paths(state_).archive_gif;
     state_.day_measurements = DayMeasurements::drawn;
     state_.day_counts = {before.files_with_value, before.files_without_value, {}, {}};
     state_.redraw_archive = true;
@@ -168,7 +168,7 @@ TEST_F(FigureExport, ReplacesAnArchivePictureOnlyWithAFigureDrawnFromAtLeastAsMa
   // A picture without a record (an older program's) is replaced; a day without a picture always
   // gets one.
   state_.day_index = 5;
-  const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
+  const std::string archive = export_paths(state_).archive_gif;
   state_.day_measurements = DayMeasurements::none_found;
   state_.day_counts = {};
   state_.redraw_archive = false;

@@ -63,15 +63,11 @@ class ObservationPlot : public ::testing::Test {
   void write_file(int hour, int minute, const std::string& content) {
     char time[8];
     std::snprintf(time, sizeof time, "%02d%02d", hour, minute);
-    const std::string& names = state_.forecast_names[state_.day_index];
-    work_.write("obs/TUJ2O_" + names.substr(2) + state_.doy_codes[state_.day_index] + time + ".TXT",
+    work_.write("obs/TUJ2O_" + state_.days[state_.day_index].year_and_day() + time + ".TXT",
                 content);
   }
 
-  void draw() {
-    grafico_valori_autoscalati(state_, surface_, diagnostics_,
-                               state_.forecast_names[state_.day_index], listing_);
-  }
+  void draw() { grafico_valori_autoscalati(state_, surface_, diagnostics_, listing_); }
 
   // Red pixels strictly between the heights of two dots at y_low and y_high, clear of both dots,
   // in the columns from x_from to x_to: a line joins the dots exactly when there are some.
