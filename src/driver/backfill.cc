@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_index.h"
 #include "driver/day_table.h"
 #include "driver/run_session.h"
 #include "export/figure_export.h"

@@ -42,7 +42,7 @@ struct BackfillRequest {
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
   Clock clock = system_clock_now;
   // Replace archive pictures with what the folder holds now, even when they were drawn from
-  // more measurement files (export/archive_rule.h).
+  // more measurement files (archive/archive_rule.h).
   bool redraw = false;
   // As for a run: the metrics file written at the end, when given.
   std::optional<std::string> metrics_file{};

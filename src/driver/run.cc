@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "driver/run.h"
 
+#include "archive/archive_index.h"
 #include "driver/run_session.h"
 #include "export/figure_export.h"
 #include "export/metrics_file.h"

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "export/archive_record.h"
-#include "export/archive_rule.h"
+#include "archive/archive_record.h"
+#include "archive/archive_rule.h"
 #include "state/file_names.h"
 
 namespace norvane {

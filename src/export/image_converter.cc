@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "export/gif_comment.h"
+#include "archive/gif_comment.h"
 #include "surface/bmp_file.h"
 #include "surface/gd_memory_io.h"
 #include "surface/sizing.h"

@@ -52,7 +52,7 @@ struct PlotState {
   FolderStatus forecast_dir_status = FolderStatus::usable;
 
   // What the measurement folder gave the day being drawn, which decides whether the day's
-  // archive picture may be replaced (export/archive_rule.h).
+  // archive picture may be replaced (archive/archive_rule.h).
   enum class DayMeasurements {
     drawn,       // files of the day were read
     none_found,  // the folder holds no file of the day

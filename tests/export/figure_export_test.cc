@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "archive/archive_record.h"
 #include "driver/day_table.h"
-#include "export/archive_record.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/temp_folder.h"

@@ -10,7 +10,7 @@
 //   the figure may lack what the picture holds: the picture is kept (the cause is reported as a
 //   failure).
 // - Otherwise the picture is replaced when the figure was drawn from at least as many
-//   measurement files as the picture was (export/archive_record.h): a late file or a corrected
+//   measurement files as the picture was (archive/archive_record.h): a late file or a corrected
 //   value reaches the archive. A figure drawn from fewer files (a clean-up job removed some of
 //   the day's files) keeps the picture, with a warning that gives both counts.
 // - Today's picture, and a picture whose record is missing or damaged (from an older program,
@@ -22,7 +22,7 @@
 
 #include <optional>
 
-#include "export/archive_record.h"
+#include "archive/archive_record.h"
 #include "state/plot_state.h"
 
 namespace norvane {

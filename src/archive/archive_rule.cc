@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "export/archive_rule.h"
+#include "archive/archive_rule.h"
 
 namespace norvane {
 
