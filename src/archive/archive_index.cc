@@ -32,7 +32,9 @@ using YearDays = std::map<std::string, Json>;
 
 // The days of a sound year file of `year`; nothing for a missing or damaged one.
 std::optional<YearDays> read_year_file(const std::string& path, int year) {
-  const auto file = read_json(path);
+  const JsonRead read = read_json_file(path);
+  const std::optional<Json> file =
+      read.status == JsonRead::Status::read ? std::optional(read.value) : std::nullopt;
   if (!file || !has_format(*file, year_format) || !is_number(*file, "year", year)) {
     return std::nullopt;
   }
@@ -141,7 +143,9 @@ void update_archive_index(const std::string& archive_dir, std::span<const DaySum
   if (by_year.empty()) return;
 
   const std::string index_path = archive_dir + std::string(file_names::archive_index);
-  const auto index = read_json(index_path);
+  const JsonRead index_read = read_json_file(index_path);
+  const std::optional<Json> index =
+      index_read.status == JsonRead::Status::read ? std::optional(index_read.value) : std::nullopt;
   const bool index_sound = index && is_sound_index(*index);
 
   // The year files that change, with their new days.

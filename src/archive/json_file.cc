@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "archive/json_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <span>
 #include <vector>
@@ -22,6 +23,78 @@ std::string text_of(const Json& value, int indent) {
   return value.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
+// Builds the value of a JSON text as nlohmann's parser reads it, refusing to go deeper than
+// max_json_depth or wider than max_json_members: the parser itself keeps no such bounds, and a
+// value nested a few hundred thousand levels deep would overflow the stack of whatever walks it
+// next (copying, comparing, writing).
+class BoundedDom final : public nlohmann::json_sax<Json> {
+ public:
+  bool null() override { return add(nullptr); }
+  bool boolean(bool value) override { return add(value); }
+  bool number_integer(number_integer_t value) override { return add(value); }
+  bool number_unsigned(number_unsigned_t value) override { return add(value); }
+  bool number_float(number_float_t value, const string_t&) override { return add(value); }
+  bool string(string_t& value) override { return add(std::move(value)); }
+  bool binary(binary_t& value) override { return add(Json::binary(std::move(value))); }
+  bool start_object(std::size_t) override { return open(Json::object()); }
+  bool key(string_t& key) override {
+    if (open_.back()->size() >= max_json_members) {
+      problem_ = "an object of more than " + std::to_string(max_json_members) + " members";
+      return false;
+    }
+    key_ = std::move(key);
+    return true;
+  }
+  bool end_object() override { return close(); }
+  bool start_array(std::size_t) override { return open(Json::array()); }
+  bool end_array() override { return close(); }
+  bool parse_error(std::size_t position, const std::string&, const Json::exception&) override {
+    problem_ = "not valid JSON (at byte " + std::to_string(position) + ")";
+    return false;
+  }
+
+  const std::string& problem() const { return problem_; }
+  Json take() { return std::move(root_); }
+
+ private:
+  // Puts `value` where the text has it: the root, the next element of the array being read, or
+  // the member of the object being read whose key came last. Containers are held by pointer
+  // only while open, when nothing else is added to the container around them.
+  Json* place(Json&& value) {
+    if (open_.empty()) {
+      root_ = std::move(value);
+      return &root_;
+    }
+    Json& container = *open_.back();
+    if (container.is_array()) {
+      container.push_back(std::move(value));
+      return &container.back();
+    }
+    return &(container[key_] = std::move(value));
+  }
+  bool add(Json&& value) {
+    place(std::move(value));
+    return true;
+  }
+  bool open(Json&& container) {
+    if (open_.size() >= static_cast<std::size_t>(max_json_depth)) {
+      problem_ = "nested more than " + std::to_string(max_json_depth) + " levels deep";
+      return false;
+    }
+    open_.push_back(place(std::move(container)));
+    return true;
+  }
+  bool close() {
+    open_.pop_back();
+    return true;
+  }
+
+  Json root_;
+  std::vector<Json*> open_;
+  std::string key_;
+  std::string problem_;
+};
+
 }  // namespace
 
 // Writes `value` at `path`; `every_run` for a file rewritten by each run, which then takes the
@@ -33,16 +106,26 @@ std::optional<FileError> write_json(const std::string& path, const Json& value, 
   return every_run ? write_file_by_turns(path, bytes) : write_file_atomically(path, bytes);
 }
 
-// The JSON in the file at `path`; nothing when the file is missing, unreadable or no JSON.
-std::optional<Json> read_json(const std::string& path) {
-  int error = 0;
-  auto file = InputFile::open(path, &error);
-  if (!file) return std::nullopt;
+JsonRead read_json_file(const std::string& path, std::size_t max_bytes) {
+  JsonRead read;
   std::vector<unsigned char> bytes;
-  if (!file->read_all(bytes)) return std::nullopt;
-  Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
-  if (value.is_discarded()) return std::nullopt;
-  return value;
+  int error = 0;
+  if (!read_small_file(path, max_bytes, bytes, &error)) {
+    if (error == ENOENT || error == ENOTDIR) return read;
+    read.status = JsonRead::Status::damaged;
+    read.problem = error == EFBIG ? "larger than " + std::to_string(max_bytes >> 20) + " MiB"
+                                  : "cannot be read: " + error_text(error);
+    return read;
+  }
+  BoundedDom dom;
+  if (!Json::sax_parse(bytes.begin(), bytes.end(), &dom) || !dom.problem().empty()) {
+    read.status = JsonRead::Status::damaged;
+    read.problem = dom.problem().empty() ? "not valid JSON" : dom.problem();
+    return read;
+  }
+  read.status = JsonRead::Status::read;
+  read.value = dom.take();
+  return read;
 }
 
 bool is_text(const Json& object, std::string_view key, std::string_view expected) {

@@ -6,6 +6,7 @@
 // written as the pictures are, through a temporary file and a rename.
 #pragma once
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -26,8 +27,27 @@ inline constexpr int json_format_version = 1;
 std::optional<FileError> write_json(const std::string& path, const Json& value, int indent,
                                     bool every_run = false);
 
-// The JSON in the file at `path`; nothing when the file is missing, unreadable or no JSON.
-std::optional<Json> read_json(const std::string& path);
+// The archive's JSON files are read as outside input: another program, a restore or an attacker
+// on the same machine may have put anything there. So a file is read only up to a size that no
+// file of the program's comes near, and only as deep, and its objects only as wide, as its
+// format could go and a little more; beyond that, or not valid JSON, it is damaged, and its
+// reader builds it anew or does without it. Reading stops at the first fault, so no file costs
+// more than reading it once.
+inline constexpr std::size_t max_json_bytes = 4 << 20;
+inline constexpr int max_json_depth = 8;
+inline constexpr std::size_t max_json_members = 64;
+
+struct JsonRead {
+  enum class Status { read, missing, damaged };
+  Status status = Status::missing;
+  Json value;           // when read
+  std::string problem;  // when damaged: why, for the operator ("nested more than 8 levels deep")
+};
+
+// Reads the JSON file at `path`: missing when there is no file of that name, damaged when it
+// cannot be read, is no regular file, is larger than `max_bytes`, goes deeper than
+// max_json_depth, has an object of more than max_json_members members, or is not valid JSON.
+JsonRead read_json_file(const std::string& path, std::size_t max_bytes = max_json_bytes);
 
 bool is_text(const Json& object, std::string_view key, std::string_view expected);
 bool is_number(const Json& object, std::string_view key, int expected);
