@@ -2,6 +2,7 @@
 #include "archive/archive_index.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <set>
 #include <vector>
 
+#include "archive/archive_files.h"
+#include "archive/day_record.h"
 #include "archive/json_file.h"
 #include "state/file_names.h"
 #include "util/file_write.h"
@@ -19,189 +22,365 @@
 namespace norvane {
 namespace {
 
-using std::chrono::year_month_day;
-
 constexpr std::string_view index_format = "norvane_foF2 archive index";
 constexpr std::string_view year_format = "norvane_foF2 archive year";
 
-// The archive picture's name of `date`: "2026339.gif".
-std::string picture_name(year_month_day date) { return file_names::archive_picture(Day::of(date)); }
-
-// A year file's days, by ISO date (which sorts them by date).
-using YearDays = std::map<std::string, Json>;
-
-// The days of a sound year file of `year`; nothing for a missing or damaged one.
-std::optional<YearDays> read_year_file(const std::string& path, int year) {
-  const JsonRead read = read_json_file(path);
-  const std::optional<Json> file =
-      read.status == JsonRead::Status::read ? std::optional(read.value) : std::nullopt;
-  if (!file || !has_format(*file, year_format) || !is_number(*file, "year", year)) {
-    return std::nullopt;
-  }
-  const auto days = file->find("days");
-  if (days == file->end() || !days->is_array()) return std::nullopt;
-  YearDays result;
-  for (const Json& day : *days) {
-    if (!day.is_object() || !day.contains("date") || !day["date"].is_string()) return std::nullopt;
-    const auto& date = day["date"].get_ref<const std::string&>();
-    const auto parsed = read_date(date);
-    if (!parsed || static_cast<int>(parsed->year()) != year ||
-        !is_text(day, "picture", picture_name(*parsed))) {
-      return std::nullopt;
-    }
-    result[date] = day;
-  }
-  return result;
+bool later(const timespec& a, const timespec& b) {
+  return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec > b.tv_nsec);
 }
 
-// The entry of a day whose picture is there but whose counts are not known.
-Json bare_entry(year_month_day date) {
-  return {{"date", iso_date(date)}, {"picture", picture_name(date)}};
+std::optional<timespec> modified(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return info.st_mtim;
 }
 
-Json full_entry(const DaySummary& day) {
-  Json entry = bare_entry(day.date);
-  entry["measurements"] = measurements_of(day);
-  entry["newest"] = newest_of(day);
+Json value_json(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
+
+// A day's entry: its date and picture, and what its record tells, when it has one.
+Json entry_of(const Day& day, const DayRecord* record) {
+  Json entry = {{"date", day.iso()}, {"picture", file_names::archive_picture(day)}};
+  if (record == nullptr) return entry;
+  const DayFigures figures = figures_of(*record);
+  entry["record"] = file_names::day_record(day);
+  entry["csv"] = file_names::day_csv(day);
+  entry["measurements"] = counts_json(figures.with_value, figures.without_value);
+  entry["newest"] = newest_json(figures.newest);
+  entry["min_mhz"] = value_json(figures.min_mhz);
+  entry["max_mhz"] = value_json(figures.max_mhz);
+  entry["mean_deviation_percent"] = value_json(figures.mean_deviation_percent);
   return entry;
 }
 
-bool is_regular_file(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
+// A year file's entries, by ISO date (which sorts them by date).
+using Entries = std::map<std::string, Json>;
 
-// What the archive folder holds: its pictures by year, and the years that have a year file.
-struct ArchiveListing {
-  std::map<int, std::set<std::string>> pictures;  // ISO dates
-  std::set<int> year_files;
+struct YearFile {
+  bool sound = false;  // read and valid; else missing or damaged (reported)
+  Entries entries;
+  timespec modified{};
 };
 
-std::optional<ArchiveListing> list_archive(const std::string& archive_dir, int& error) {
-  DIR* folder = ::opendir(archive_dir.empty() ? "." : archive_dir.c_str());
+class Index {
+ public:
+  Index(const std::string& archive_dir, Diagnostics& diagnostics)
+      : dir_(archive_dir), diagnostics_(diagnostics) {}
+
+  // What the archive folder holds, listed once when first needed; nothing when it cannot be
+  // listed (reported, but for a missing folder).
+  struct Listing {
+    std::map<int, std::set<Day>> pictures;  // by year
+    std::set<Day> records;
+    std::set<int> year_files;
+  };
+  const Listing* listing();
+
+  YearFile read_year(int year);
+  // The entry of `day`, from its record.
+  Json entry(const Day& day);
+  // Rebuilds the entries of `year` that may not agree with their records; writes the year file
+  // when they change. Needs the listing.
+  void check_year(int year);
+  // Sets the entries of `days` of `year` from their records.
+  void update_year(int year, std::span<const Day> days);
+  void write_year(int year, const Entries& entries);
+  // Keeps the year file of `entries` as it is when it holds them; else writes it. A year file
+  // kept must still be as new as the records it was found to agree with.
+  void keep_year(int year, const YearFile& file, const Entries& entries);
+  void write_index(bool from_listing, std::span<const Day> changed);
+  void seal();
+
+  bool wrote() const { return wrote_; }
+  bool failed() const { return failed_; }
+
+ private:
+  std::string year_path(int year) const { return dir_ + file_names::year_file(year); }
+  std::string index_path() const { return dir_ + std::string(file_names::archive_index); }
+  void write(const std::string& path, const Json& value, int indent);
+
+  std::string dir_;
+  Diagnostics& diagnostics_;
+  std::optional<Listing> listing_;
+  bool listed_ = false;
+  bool wrote_ = false;
+  bool failed_ = false;
+};
+
+const Index::Listing* Index::listing() {
+  if (listed_) return listing_ ? &*listing_ : nullptr;
+  listed_ = true;
+  DIR* folder = ::opendir(dir_.c_str());
   if (folder == nullptr) {
-    error = errno;
-    return std::nullopt;
+    if (errno != ENOENT) {
+      diagnostics_.fail("cannot list archive folder " + norvane::quoted(dir_) + ": " +
+                        error_text(errno) + " (archive index not updated)");
+    }
+    return nullptr;
   }
-  ArchiveListing listing;
+  Listing listing;
   errno = 0;
   while (const dirent* entry = ::readdir(folder)) {
     const std::string_view name = entry->d_name;
-    const bool regular =
-        entry->d_type == DT_REG ||
-        (entry->d_type == DT_UNKNOWN && is_regular_file(archive_dir + std::string(name)));
+    struct stat info {};
+    const bool regular = entry->d_type == DT_REG || (entry->d_type == DT_UNKNOWN &&
+                                                     ::fstatat(::dirfd(folder), entry->d_name,
+                                                               &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+                                                     S_ISREG(info.st_mode));
     if (!regular) continue;
     if (const auto day = file_names::day_of_archive_picture(name)) {
-      listing.pictures[day->year()].insert(day->iso());
+      listing.pictures[day->year()].insert(*day);
+    } else if (const auto recorded = file_names::day_of_day_record(name)) {
+      listing.records.insert(*recorded);
     } else if (const auto year = file_names::year_of_year_file(name)) {
       listing.year_files.insert(*year);
     }
+    errno = 0;
   }
-  error = errno;
+  const int error = errno;
   ::closedir(folder);
-  if (error != 0) return std::nullopt;
-  return listing;
-}
-
-bool is_sound_index(const Json& index) {
-  return has_format(index, index_format) && index.contains("years") && index["years"].is_array();
-}
-
-Json index_of(const ArchiveListing& listing) {
-  Json years = Json::array();
-  Json first = nullptr;
-  Json last = nullptr;
-  for (const auto& [year, dates] : listing.pictures) {
-    if (dates.empty()) continue;
-    years.push_back(year);
-    if (first.is_null()) first = *dates.begin();
-    last = *dates.rbegin();
+  if (error != 0) {
+    diagnostics_.fail("cannot list archive folder " + norvane::quoted(dir_) + ": " +
+                      error_text(error) + " (archive index not updated)");
+    return nullptr;
   }
-  return {{"format", index_format},
-          {"version", json_format_version},
-          {"years", std::move(years)},
-          {"first", std::move(first)},
-          {"last", std::move(last)}};
+  listing_ = std::move(listing);
+  return &*listing_;
 }
 
-bool settled(const DaySummary& day) {
-  return day.archive == DaySummary::Picture::unchanged || day.archive == DaySummary::Picture::kept;
+YearFile Index::read_year(int year) {
+  YearFile file;
+  const std::string path = year_path(year);
+  const JsonRead read = read_json_file(path);
+  const auto damaged = [&](const std::string& problem) {
+    diagnostics_.warn("archive index " + norvane::quoted(path) + " is damaged (" + problem +
+                      "): made again from the day records");
+    return YearFile{};
+  };
+  if (read.status == JsonRead::Status::missing) return file;
+  if (read.status == JsonRead::Status::damaged) return damaged(read.problem);
+  const Json& value = read.value;
+  const auto days = value.is_object() ? value.find("days") : value.end();
+  if (!has_format(value, year_format) || !is_number(value, "year", year) || days == value.end() ||
+      !days->is_array()) {
+    return damaged("not an archive year file of " + std::to_string(year));
+  }
+  for (const Json& day : *days) {
+    const auto date = day.is_object() ? day.find("date") : day.end();
+    const auto parsed = date != day.end() && date->is_string()
+                            ? read_date(date->get_ref<const std::string&>())
+                            : std::nullopt;
+    if (!parsed || static_cast<int>(parsed->year()) != year ||
+        !is_text(day, "picture", file_names::archive_picture(Day::of(*parsed)))) {
+      return damaged("an entry is not a day of " + std::to_string(year) + " with its picture");
+    }
+    file.entries[date->get<std::string>()] = day;
+  }
+  file.sound = true;
+  file.modified = modified(path).value_or(timespec{});
+  return file;
+}
+
+Json Index::entry(const Day& day) {
+  const std::string path = archive_day_files(dir_, day).record;
+  const DayRecordRead read = read_day_record(path, day);
+  if (read.status == JsonRead::Status::damaged) {
+    diagnostics_.warn("day record " + norvane::quoted(path) + " is damaged (" + read.problem +
+                      "): its day is indexed without it");
+  }
+  return entry_of(day, read.record ? &*read.record : nullptr);
+}
+
+void Index::check_year(int year) {
+  const Listing* folder = listing();
+  if (folder == nullptr) return;
+  const YearFile file = read_year(year);
+  Entries entries;
+  const auto pictures = folder->pictures.find(year);
+  if (pictures != folder->pictures.end()) {
+    for (const Day& day : pictures->second) {
+      const std::string key = day.iso();
+      const auto old = file.entries.find(key);
+      if (!folder->records.contains(day)) {
+        entries[key] = entry_of(day, nullptr);
+        continue;
+      }
+      const auto record_time = modified(archive_day_files(dir_, day).record);
+      const bool agrees = file.sound && old != file.entries.end() &&
+                          old->second.contains("record") && record_time &&
+                          !later(*record_time, file.modified);
+      entries[key] = agrees ? old->second : entry(day);
+    }
+  }
+  keep_year(year, file, entries);
+}
+
+void Index::keep_year(int year, const YearFile& file, const Entries& entries) {
+  if (!file.sound || entries != file.entries) {
+    write_year(year, entries);
+    return;
+  }
+  // Its time renewed, it is newer than the records it agrees with (the check of the days drawn
+  // compares the two); where that is refused, it is written anew.
+  if (::utimensat(AT_FDCWD, year_path(year).c_str(), nullptr, AT_SYMLINK_NOFOLLOW) != 0) {
+    write_year(year, entries);
+  }
+}
+
+void Index::update_year(int year, std::span<const Day> days) {
+  YearFile file = read_year(year);
+  if (!file.sound) {
+    check_year(year);
+    return;
+  }
+  Entries entries = file.entries;
+  for (const Day& day : days) {
+    if (day.year() != year) continue;
+    const auto files = archive_day_files(dir_, day);
+    if (modified(files.picture)) {
+      entries[day.iso()] = entry(day);
+    } else {
+      entries.erase(day.iso());
+    }
+  }
+  keep_year(year, file, entries);
+}
+
+void Index::write(const std::string& path, const Json& value, int indent) {
+  const auto error = write_json(path, value, indent);
+  report_write(error, "archive index", path, diagnostics_);
+  wrote_ = true;
+  failed_ = failed_ || error.has_value();
+}
+
+void Index::write_year(int year, const Entries& entries) {
+  Json days = Json::array();
+  for (const auto& [date, entry] : entries) days.push_back(entry);
+  write(year_path(year),
+        {{"format", year_format},
+         {"version", json_format_version},
+         {"year", year},
+         {"days", std::move(days)}},
+        -1);
+}
+
+void Index::write_index(bool from_listing, std::span<const Day> changed) {
+  const std::string path = index_path();
+  const JsonRead read = read_json_file(path);
+  if (read.status == JsonRead::Status::damaged) {
+    diagnostics_.warn("archive index " + norvane::quoted(path) + " is damaged (" + read.problem +
+                      "): made again from the folder");
+  }
+  const bool sound = read.status == JsonRead::Status::read &&
+                     has_format(read.value, index_format) && read.value.contains("years") &&
+                     read.value["years"].is_array();
+  std::set<int> years;
+  std::optional<std::string> first;
+  std::optional<std::string> last;
+  const auto add = [&](const Day& day) {
+    years.insert(day.year());
+    const std::string date = day.iso();
+    if (!first || date < *first) first = date;
+    if (!last || date > *last) last = date;
+  };
+  if (from_listing || !sound) {
+    const Listing* folder = listing();
+    if (folder == nullptr) return;
+    for (const auto& [year, days] : folder->pictures) {
+      for (const Day& day : days) add(day);
+    }
+  } else {
+    // Runs never remove a picture: the days written join those the index has.
+    for (const Json& year : read.value["years"]) {
+      if (year.is_number_integer()) years.insert(year.get<int>());
+    }
+    for (const char* end : {"first", "last"}) {
+      const auto date = read.value.find(end);
+      if (date != read.value.end() && date->is_string()) {
+        if (const auto parsed = read_date(date->get_ref<const std::string&>()))
+          add(Day::of(*parsed));
+      }
+    }
+    for (const Day& day : changed) {
+      if (modified(archive_day_files(dir_, day).picture)) add(day);
+    }
+  }
+  const Json index = {{"format", index_format},
+                      {"version", json_format_version},
+                      {"years", Json(years)},
+                      {"first", first ? Json(*first) : Json(nullptr)},
+                      {"last", last ? Json(*last) : Json(nullptr)}};
+  if (!sound || read.value != index) write(path, index, 2);
+}
+
+void Index::seal() {
+  // An index that could not be written stays unsealed, so that the next run makes it again.
+  if (failed_) return;
+  const std::string path = index_path();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    struct stat folder {};
+    if (::stat(dir_.c_str(), &folder) != 0) return;
+    const timespec times[2] = {{0, UTIME_OMIT}, folder.st_mtim};
+    if (::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0) return;
+    // Only its owner may set a file's time: made anew, index.json is this writer's.
+    const JsonRead read = read_json_file(path);
+    if (read.status != JsonRead::Status::read) return;
+    if (write_json(path, read.value, 2)) return;
+  }
 }
 
 }  // namespace
 
-void update_archive_index(const std::string& archive_dir, std::span<const DaySummary> days,
-                          Diagnostics& diagnostics) {
-  using Picture = DaySummary::Picture;
-  // The days that tell the index something (their archive picture is there), by year.
-  std::map<int, std::vector<const DaySummary*>> by_year;
-  for (const DaySummary& day : days) {
-    if (day.archive == Picture::written || settled(day)) {
-      by_year[static_cast<int>(day.date.year())].push_back(&day);
-    }
-  }
-  if (by_year.empty()) return;
+bool archive_index_sealed(const std::string& archive_dir) {
+  struct stat folder {};
+  struct stat index {};
+  return ::stat(archive_dir.c_str(), &folder) == 0 &&
+         ::lstat((archive_dir + std::string(file_names::archive_index)).c_str(), &index) == 0 &&
+         S_ISREG(index.st_mode) && folder.st_mtim.tv_sec == index.st_mtim.tv_sec &&
+         folder.st_mtim.tv_nsec == index.st_mtim.tv_nsec;
+}
 
-  const std::string index_path = archive_dir + std::string(file_names::archive_index);
-  const JsonRead index_read = read_json_file(index_path);
-  const std::optional<Json> index =
-      index_read.status == JsonRead::Status::read ? std::optional(index_read.value) : std::nullopt;
-  const bool index_sound = index && is_sound_index(*index);
-
-  // The year files that change, with their new days.
-  std::map<int, YearDays> changed;
-  for (const auto& [year, year_days] : by_year) {
-    const std::string path = archive_dir + file_names::year_file(year);
-    // A run redraws the finished days of its six unchanged: their entries are in place.
-    const bool all_settled = std::all_of(year_days.begin(), year_days.end(),
-                                         [](const DaySummary* day) { return settled(*day); });
-    if (all_settled && is_regular_file(path)) continue;
-    const auto existing = read_year_file(path, year);
-    YearDays merged = existing.value_or(YearDays{});
-    for (const DaySummary* day : year_days) {
-      const std::string key = iso_date(day->date);
-      if (day->archive == Picture::kept) {
-        if (!merged.contains(key)) merged[key] = bare_entry(day->date);
-      } else {
-        merged[key] = full_entry(*day);
-      }
-    }
-    if (!existing || merged != *existing) changed.emplace(year, std::move(merged));
-  }
-  if (changed.empty() && index_sound) return;
-
-  int error = 0;
-  const auto listing = list_archive(archive_dir, error);
-  if (!listing) {
-    diagnostics.fail("cannot list archive folder " + norvane::quoted(archive_dir) + ": " +
-                     error_text(error) + " (archive index not updated)");
+void update_archive_index(const std::string& archive_dir, std::span<const Day> drawn,
+                          std::span<const Day> changed, bool sealed, Diagnostics& diagnostics) {
+  Index index(archive_dir, diagnostics);
+  if (!sealed) {
+    const auto* folder = index.listing();
+    if (folder == nullptr) return;
+    std::set<int> years = folder->year_files;
+    for (const auto& [year, days] : folder->pictures) years.insert(year);
+    for (const int year : years) index.check_year(year);
+    index.write_index(true, changed);
+    index.seal();
     return;
   }
-  // A year that has pictures but no year file gets one.
-  for (const auto& [year, dates] : listing->pictures) {
-    if (!listing->year_files.contains(year)) changed.try_emplace(year);
-  }
-  for (auto& [year, entries] : changed) {
-    const auto pictures = listing->pictures.find(year);
-    const std::set<std::string> none;
-    const auto& dates = pictures == listing->pictures.end() ? none : pictures->second;
-    std::erase_if(entries, [&](const auto& entry) { return !dates.contains(entry.first); });
-    for (const std::string& date : dates) {
-      if (!entries.contains(date)) entries[date] = bare_entry(*read_date(date));
+  // Sealed: only the years of the days drawn may have changed, by this run's writes or by a
+  // year file put back in place, older than a record of a day drawn.
+  std::set<int> changed_years;
+  for (const Day& day : changed) changed_years.insert(day.year());
+  std::set<int> years = changed_years;
+  for (const Day& day : drawn) years.insert(day.year());
+  bool listed = false;
+  for (const int year : years) {
+    const auto year_time = modified(archive_dir + file_names::year_file(year));
+    const bool outdated =
+        !year_time || std::any_of(drawn.begin(), drawn.end(), [&](const Day& day) {
+          if (day.year() != year ||
+              std::find(changed.begin(), changed.end(), day) != changed.end()) {
+            return false;
+          }
+          const auto record_time = modified(archive_day_files(archive_dir, day).record);
+          return record_time && later(*record_time, *year_time);
+        });
+    if (outdated) {
+      index.check_year(year);
+      listed = true;
+    } else if (changed_years.contains(year)) {
+      index.update_year(year, changed);
     }
-    Json list = Json::array();
-    for (auto& [date, entry] : entries) list.push_back(std::move(entry));
-    const Json file = {{"format", year_format},
-                       {"version", json_format_version},
-                       {"year", year},
-                       {"days", std::move(list)}};
-    const std::string path = archive_dir + file_names::year_file(year);
-    report_write(write_json(path, file, -1), "archive index", path, diagnostics);
   }
-  const Json new_index = index_of(*listing);
-  if (!index_sound || *index != new_index) {
-    report_write(write_json(index_path, new_index, 2), "archive index", index_path, diagnostics);
+  if (!changed.empty() || listed) {
+    index.write_index(listed, changed);
   }
+  if (index.wrote() || !changed.empty()) index.seal();
 }
 
 }  // namespace norvane

@@ -1,42 +1,93 @@
 // SPDX-License-Identifier: MIT
-// The archive pictures are the station's record: once a day leaves the six days of a run, its
-// archive picture is never drawn again. A run may therefore replace a day's archive picture
-// only with a figure that shows at least what the picture shows:
+// The archive pictures and their records are the station's archive: once a day leaves the six
+// days of a run, nothing else keeps what it measured, while its measurement files may be thinned
+// by a clean-up job, emptied during an upload, corrected or removed. So a day's figure is drawn
+// from what the folder holds now and what the archive recorded of the day together, by these
+// rules, which a run, a backfill and the check all follow:
 //
-// - A day without an archive picture always gets one.
-// - When the run cannot see the station's data (the measurement folder is missing, refused,
-//   cannot be listed, holds no file, names no known station, or holds none of the station's
-//   files for any of the days drawn), or a file of the day could not be read or held too little,
-//   the figure may lack what the picture holds: the picture is kept (the cause is reported as a
-//   failure).
-// - Otherwise the picture is replaced when the figure was drawn from at least as many
-//   measurement files as the picture was (archive/archive_record.h): a late file or a corrected
-//   value reaches the archive. A figure drawn from fewer files (a clean-up job removed some of
-//   the day's files) keeps the picture, with a warning that gives both counts.
-// - Today's picture, and a picture whose record is missing or damaged (from an older program,
-//   say), are replaced as a day's picture always was: a run never stops at a record it cannot
-//   read.
-// - A backfill asked to redraw replaces the pictures of its days with what the folder holds
-//   now, thinner or not (though still not with what it could not read).
+// - Each day belongs to one station. A day whose record names another station than the one the
+//   folder tells (another style, or a first line beginning with four other characters) is not
+//   touched: its picture and record are kept, and the run fails.
+// - When the station's data cannot be seen (the measurement folder is refused, missing, cannot be
+//   listed, holds no file, names no known station, or was told by a stray file), the archive is
+//   kept, and a day with a record is drawn from the record alone, its forecast included: the very
+//   picture the archive holds.
+// - Otherwise a day with a record is drawn from every file of the day that the folder holds now
+//   and can read, and every recorded measurement whose file is gone, cannot be read or holds too
+//   little now: a late file adds its value, a rewritten file replaces the recorded value of its
+//   minute, and a clean-up never thins the day. Its archive picture, its current picture and its
+//   new record all show that set.
+// - A picture without a record (drawn by an older version) keeps the rule of the counts its GIF
+//   comment carries (archive/archive_record.h): it is replaced by a figure drawn from at least as
+//   many files, and always when it is today's or carries no counts; else it is kept with a
+//   warning. A file of its day that cannot be read keeps it too.
+// - A backfill asked to redraw draws the folder's files alone, thinner or not; but not another
+//   station's day, nor a day whose files it cannot read or see.
+// - A day without a picture always gets one.
 #pragma once
 
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "archive/archive_files.h"
 #include "archive/archive_record.h"
-#include "state/plot_state.h"
+#include "archive/day_record.h"
+#include "observations/day_reading.h"
+#include "state/run_summary.h"
+#include "util/diagnostics.h"
 
 namespace norvane {
 
-enum class ArchiveDecision {
-  write,        // write the day's figure
-  keep,         // keep the picture: the day's data could not be seen or read (reported already)
-  keep_richer,  // keep the picture: it was drawn from more files than the figure
+// What the archive holds of a day.
+struct ArchivedDay {
+  bool picture = false;
+  // Its sound record. A damaged one is reported as a warning and taken as none.
+  std::optional<DayRecord> record;
+  // What its picture's GIF comment says it was drawn from; read only when it has no record.
+  std::optional<ArchiveRecord> picture_counts;
+};
+ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day, Diagnostics& diagnostics);
+
+// What becomes of a day's archive picture.
+enum class ArchivePicture {
+  write,               // written with the day's figure (or kept, if it holds that figure already)
+  keep,                // kept: the station's data cannot be seen, or a file cannot be read
+  keep_richer,         // kept: it has no record and was drawn from more files than the folder holds
+  keep_other_station,  // kept: it is another station's day
 };
 
-// What to do with the archive picture of the day at state.day_index, given what its
-// measurements came to (state.day_measurements, state.day_counts), whether it is today
-// (state.today_slot), whether a picture exists and the record it carries.
-ArchiveDecision decide_archive(const PlotState& state, bool picture_exists,
-                               const std::optional<ArchiveRecord>& record);
+// How a day is drawn, and what becomes of its archive picture.
+struct DayPlan {
+  ArchivePicture archive = ArchivePicture::write;
+  // What the figure draws, in the order of the day's slots.
+  std::vector<Measurement> measurements;
+  // How many of them are recorded ones whose files the folder does not give now.
+  int from_record = 0;
+  DrawnFrom drawn_from = DrawnFrom::folder;
+  // The record's forecast is drawn, not the forecast file's: the day is drawn from its record.
+  bool forecast_from_record = false;
+};
+
+struct DayRules {
+  bool today = false;   // the day is today, whose picture the count rule always replaces
+  bool redraw = false;  // a backfill asked to draw the folder's files alone
+};
+
+DayPlan plan_day(const ArchivedDay& archived, const DaySight& sight, DayRules rules);
+
+// The record's station for a day drawn from what `sight` saw: the folder's when it told one, else
+// the record's (whose day is drawn from it), else none.
+std::optional<RecordedStation> station_of_day(const ArchivedDay& archived, const DaySight& sight);
+
+// The failure of a day kept as another station's: the day, both stations, and the folder that
+// told the run's.
+std::string other_station_text(const ArchiveDayFiles& files, const Day& day,
+                               const RecordedStation& recorded, const Station& told,
+                               const std::string& observation_dir);
+
+// The warning of a picture kept without a record, drawn from more files than the folder holds.
+std::string thinner_day_text(const ArchiveDayFiles& files, const Day& day,
+                             const ArchivedDay& archived, const DaySight& sight);
 
 }  // namespace norvane

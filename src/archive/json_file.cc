@@ -11,12 +11,6 @@
 namespace norvane {
 namespace {
 
-std::string two_digits(long value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02ld", value % 100);
-  return text;
-}
-
 std::string text_of(const Json& value, int indent) {
   // Station names come from the station's files and may hold any byte: a byte that is not
   // UTF-8 becomes U+FFFD rather than stopping the write.
@@ -142,23 +136,6 @@ bool is_number(const Json& object, std::string_view key, int expected) {
 bool has_format(const Json& file, std::string_view format) {
   return file.is_object() && is_text(file, "format", format) &&
          is_number(file, "version", json_format_version);
-}
-
-Json measurements_of(const DaySummary& day) {
-  return {{"with_value", day.files_with_value}, {"without_value", day.files_without_value}};
-}
-
-// The newest measurement drawn: its time (UT), its value and the forecast at its hour, in MHz,
-// each null when there is none; null when no measurement was drawn.
-Json newest_of(const DaySummary& day) {
-  if (!day.newest_minute) return nullptr;
-  const int minute = *day.newest_minute;
-  Json newest = {{"time", two_digits(minute / 60) + ":" + two_digits(minute % 60)},
-                 {"value_mhz", nullptr},
-                 {"forecast_mhz", nullptr}};
-  if (day.newest_value_mhz) newest["value_mhz"] = *day.newest_value_mhz;
-  if (day.forecast_at_newest_mhz) newest["forecast_mhz"] = *day.forecast_at_newest_mhz;
-  return newest;
 }
 
 void report_write(const std::optional<FileError>& error, std::string_view what,

@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "state/run_summary.h"
 #include "util/diagnostics.h"
 #include "util/file_write.h"
 
@@ -53,10 +52,6 @@ bool is_text(const Json& object, std::string_view key, std::string_view expected
 bool is_number(const Json& object, std::string_view key, int expected);
 // Whether `file` is an object naming `format` and this version.
 bool has_format(const Json& file, std::string_view format);
-
-// The counts and the newest measurement of a day, as the run record and the year files give them.
-Json measurements_of(const DaySummary& day);
-Json newest_of(const DaySummary& day);
 
 // Reports a failed write of `what` at `path`.
 void report_write(const std::optional<FileError>& error, std::string_view what,

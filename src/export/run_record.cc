@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "export/run_record.h"
 
-#include <cstdio>
-
+#include "archive/day_record.h"
 #include "archive/json_file.h"
 #include "driver/version.h"
 #include "state/file_names.h"
@@ -11,23 +10,7 @@
 namespace norvane {
 namespace {
 
-using std::chrono::year_month_day;
-
 constexpr std::string_view record_format = "norvane_foF2 run record";
-
-std::string two_digits(long value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02ld", value % 100);
-  return text;
-}
-
-// "2026-12-05T14:35:02Z".
-std::string utc_time_text(std::chrono::sys_seconds time) {
-  const auto day = std::chrono::floor<std::chrono::days>(time);
-  const std::chrono::hh_mm_ss clock{time - day};
-  return iso_date(year_month_day{day}) + "T" + two_digits(clock.hours().count()) + ":" +
-         two_digits(clock.minutes().count()) + ":" + two_digits(clock.seconds().count()) + "Z";
-}
 
 std::string_view picture_outcome(DaySummary::Picture picture) {
   switch (picture) {
@@ -45,6 +28,20 @@ std::string_view picture_outcome(DaySummary::Picture picture) {
   return "not_written";
 }
 
+Json drawn_from_json(DrawnFrom drawn_from) {
+  switch (drawn_from) {
+    case DrawnFrom::folder:
+      return "folder";
+    case DrawnFrom::record:
+      return "record";
+    case DrawnFrom::folder_and_record:
+      return "folder and record";
+    case DrawnFrom::nothing:
+      break;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 void write_run_record(const std::string& picture_dir, const RunSummary& summary,
@@ -58,8 +55,9 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                     {"archive_picture", day.archive_name},
                     {"current", picture_outcome(day.current)},
                     {"archive", picture_outcome(day.archive)},
-                    {"measurements", measurements_of(day)},
-                    {"newest", newest_of(day)}});
+                    {"drawn_from", drawn_from_json(day.drawn_from)},
+                    {"measurements", counts_json(day.files_with_value, day.files_without_value)},
+                    {"newest", newest_json(day.newest)}});
   }
   const Json record = {{"format", record_format},
                        {"version", json_format_version},
@@ -67,8 +65,8 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                        {"station", summary.station},
                        {"station_folder", summary.station_folder},
                        {"today", iso_date(summary.today)},
-                       {"run_started", utc_time_text(summary.started)},
-                       {"run_finished", utc_time_text(summary.finished)},
+                       {"run_started", iso_moment(summary.started)},
+                       {"run_finished", iso_moment(summary.finished)},
                        {"success", summary.success},
                        {"days", std::move(days)}};
   const std::string path = picture_dir + std::string(file_names::run_record);

@@ -51,8 +51,7 @@ struct PlotState {
   FolderStatus picture_dir_status = FolderStatus::usable;
   FolderStatus forecast_dir_status = FolderStatus::usable;
 
-  // What the measurement folder gave the day being drawn, which decides whether the day's
-  // archive picture may be replaced (archive/archive_rule.h).
+  // What the measurement folder gave the day being drawn.
   enum class DayMeasurements {
     drawn,       // files of the day were read
     none_found,  // the folder holds no file of the day
@@ -61,8 +60,8 @@ struct PlotState {
     unreadable,  // a file of the day that the folder shows could not be read, or held nothing
   };
   DayMeasurements day_measurements = DayMeasurements::drawn;
-  // The measurement files the day's figure was drawn from, with a value and without one, and
-  // the newest of them: its time (minutes after 00:00 UT) and its value in tenths of MHz.
+  // The measurements the day's figure was drawn from, with a value and without one, and the
+  // newest of them: its time (minutes after 00:00 UT) and its value in tenths of MHz.
   struct DayCounts {
     int files_with_value = 0;
     int files_without_value = 0;
@@ -83,9 +82,10 @@ struct PlotState {
 
   // A backfill of past days writes the archive pictures only.
   bool archive_only = false;
-  // A backfill asked to redraw replaces archive pictures that show more measurements than the
-  // folder holds now.
+  // A backfill asked to redraw replaces archive pictures with what the folder holds now.
   bool redraw_archive = false;
+  // The archive rules keep the day's existing archive picture as it is (archive/archive_rule.h).
+  bool keep_archive = false;
   // What the export did with the day's current and archive pictures.
   PictureOutcome current_outcome = PictureOutcome::not_written;
   PictureOutcome archive_outcome = PictureOutcome::not_written;

@@ -177,9 +177,10 @@ TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
   // 13:00 is drawn after 13:15 but is older: the newest is 13:15, which has no value.
   EXPECT_EQ(today.files_with_value, 2);
   EXPECT_EQ(today.files_without_value, 1);
-  EXPECT_EQ(today.newest_minute, 13 * 60 + 15);
-  EXPECT_EQ(today.newest_value_mhz, std::nullopt);
-  EXPECT_EQ(today.forecast_at_newest_mhz, 8.1);
+  ASSERT_TRUE(today.newest.has_value());
+  EXPECT_EQ(today.newest->minute, 13 * 60 + 15);
+  EXPECT_EQ(today.newest->value_mhz, std::nullopt);
+  EXPECT_EQ(today.newest->forecast_mhz, 8.1);
   EXPECT_EQ(today.current, PictureOutcome::written);
   EXPECT_EQ(today.archive, PictureOutcome::written);
   EXPECT_EQ(summary.days[0].files_with_value, 0);

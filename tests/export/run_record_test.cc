@@ -48,11 +48,12 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
   day.current_name = "plotfoF21.gif";
   day.current = Picture::written;
   day.files_without_value = 6;
-  day.newest_minute = 23 * 60 + 45;
-  day.newest_value_mhz = 7.3;
+  day.newest = NewestMeasurement{23 * 60 + 45, 7.3, std::nullopt, 7.55, -3.3};
   summary.days.push_back(day);
-  day.newest_value_mhz.reset();  // the newest measurement gave no value
-  day.forecast_at_newest_mhz = 8.1;
+  day.newest->value_mhz.reset();  // the newest measurement gave no value
+  day.newest->forecast_mhz = 8.1;
+  day.newest->deviation_percent.reset();
+  day.drawn_from = DrawnFrom::folder_and_record;
   summary.days.push_back(day);
   summary.days.push_back(day_of(2026y / December / 10d, Picture::failed));  // nothing drawn
 
@@ -70,11 +71,14 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
   EXPECT_EQ(record["days"][0],
             Json::parse(R"({"slot": 1, "date": "2026-12-05", "date_label": "05/12/2026",
               "current_picture": "plotfoF21.gif", "archive_picture": "2026339.gif",
-              "current": "written", "archive": "unchanged",
+              "current": "written", "archive": "unchanged", "drawn_from": "folder",
               "measurements": {"with_value": 90, "without_value": 6},
-              "newest": {"time": "23:45", "value_mhz": 7.3, "forecast_mhz": null}})"));
+              "newest": {"time": "23:45", "value_mhz": 7.3, "forecast_mhz": null,
+                         "curve_mhz": 7.55, "deviation_percent": -3.3}})"));
   EXPECT_EQ(record["days"][1]["newest"],
-            Json::parse(R"({"time": "23:45", "value_mhz": null, "forecast_mhz": 8.1})"));
+            Json::parse(R"({"time": "23:45", "value_mhz": null, "forecast_mhz": 8.1,
+                            "curve_mhz": 7.55, "deviation_percent": null})"));
+  EXPECT_EQ(record["days"][1]["drawn_from"], "folder and record");
   EXPECT_EQ(record["days"][2]["newest"], nullptr);
   EXPECT_EQ(record["days"][2]["archive"], "failed");
 

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "driver/day_table.h"
+#include "observations/day_reading.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/station_files.h"
@@ -67,7 +68,11 @@ class ObservationPlot : public ::testing::Test {
                 content);
   }
 
-  void draw() { grafico_valori_autoscalati(state_, surface_, diagnostics_, listing_); }
+  // The day's reading, drawn.
+  void draw() {
+    const DaySight sight = look_at_day(state_, listing_, diagnostics_);
+    grafico_valori_autoscalati(surface_, sight.reading.measurements);
+  }
 
   // Red pixels strictly between the heights of two dots at y_low and y_high, clear of both dots,
   // in the columns from x_from to x_to: a line joins the dots exactly when there are some.
