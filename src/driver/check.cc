@@ -381,6 +381,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
   const std::string archive_dir = archive_folder_of(state);
   CollectedMessages messages;
   Diagnostics diagnostics(messages.sink());
+  std::string other_stations_days;
   for (int day_index = 1; day_index <= 6; ++day_index) {
     const Day& day = state.days[day_index];
     const DaySight& sight = sights[static_cast<std::size_t>(day_index - 1)];
@@ -394,7 +395,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
       case ArchivePicture::keep_other_station:
         text += "kept, " + other_station_text(files, day, *archived.record->station, sight.station,
                                               state.observation_dir);
-        report.problem("the archive holds another station's day " + day.label);
+        other_stations_days += (other_stations_days.empty() ? "" : ", ") + day.label;
         break;
       case ArchivePicture::keep_richer:
         text += "kept, " + thinner_day_text(files, day, archived, sight);
@@ -422,6 +423,9 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
     report.line(text);
   }
   messages.report_to(report);
+  if (!other_stations_days.empty()) {
+    report.problem("another station's days in the archive: " + other_stations_days);
+  }
 }
 
 }  // namespace

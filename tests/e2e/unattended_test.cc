@@ -254,6 +254,145 @@ TEST_F(StationWork, ADayIsDrawnFromTheFolderAndItsRecordTogether) {
   EXPECT_TRUE(archive_kept(6));
 }
 
+TEST_F(StationWork, EachDayOfTheArchiveIsOneStations) {
+  const auto records = [&] {
+    std::vector<std::string> bytes;
+    for (int slot = 1; slot <= 6; ++slot)
+      bytes.push_back(work_.read(archive_of(days_, slot, ".json")));
+    return bytes;
+  };
+  const auto before = records();
+  const auto tucuman_files = [&](const testing::TempFolder& work, const std::string& folder) {
+    for (int slot = 1; slot <= 6; ++slot) {
+      for (int hour = 0; hour < 24; hour += 6) {
+        char name[64];
+        std::snprintf(name, sizeof name, "TUJ2O_%s%02d30.TXT",
+                      days_.days[slot].year_and_day().c_str(), hour);
+        work.write(folder + name, testing::measurement_file("Tucuman", testing::value_field(8.0)));
+      }
+    }
+  };
+  // The measurement folder now points at another station's files: no day of the archive is
+  // touched, and each says so.
+  fs::rename(work_ / "obs", work_ / "rome");
+  tucuman_files(work_, "obs/");
+  testing::open_to_everyone(work_.path());
+  const auto [result, days] = run_today(work_, unprivileged_);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 6)
+      << result.standard_error;
+  EXPECT_NE(result.standard_error.find("norvane_foF2: day " + days_.date_labels[1] +
+                                       " of the archive is another station's: its record \"" +
+                                       work_.path() + archive_of(days_, 1, ".json") +
+                                       "\" names \"Rome\" (style 4), the measurement folder \"" +
+                                       work_.path() +
+                                       "obs/\" tells \"Tucu\" (style 2) (its picture and record "
+                                       "kept)\n"),
+            std::string::npos)
+      << result.standard_error;
+  for (int slot = 1; slot <= 6; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_EQ(records(), before);
+
+  // Two stations whose settings name one forecast folder never replace each other's days, and
+  // the second's check says why it is not ready.
+  fs::remove_all(work_ / "obs");
+  fs::rename(work_ / "rome", work_ / "obs");
+  testing::TempFolder other;
+  other.write("norvane_foF2.ini", "f\n" + work_.path() + "fc/\no\nobs/\np\nwww/\n");
+  other.make_folder("www");
+  tucuman_files(other, "obs/");
+  EXPECT_EQ(testing::run_program(other.path()).exit_status, 1);
+  for (int slot = 1; slot <= 6; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_EQ(records(), before);
+  const auto check = testing::run_program(other.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.standard_output.find("\nverdict: not ready: another station's days in the "
+                                       "archive: " +
+                                       days_.date_labels[1] + ", "),
+            std::string::npos)
+      << check.standard_output;
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+}
+
+TEST_F(StationWork, ABackfillFollowsTheRunsRules) {
+  const std::string from = days_.days[1].iso();
+  const std::string to = days_.days[5].iso();
+  // A stray file that names another station: --redraw or not, every picture is kept.
+  work_.write("obs/00README.TXT", "Gibilmanna notes\r\n");
+  const auto stray = testing::run_program(
+      work_.path(), {.arguments = {"--backfill", from, to, "--redraw"}, .unprivileged = true});
+  EXPECT_EQ(stray.exit_status, 1);
+  EXPECT_NE(stray.standard_error.find("no measurement file of the station for any day from " +
+                                      from + " to " + to + " in \""),
+            std::string::npos)
+      << stray.standard_error;
+  EXPECT_EQ(stray.standard_output, "backfill " + from + " to " + to +
+                                       ": 0 archive pictures written, 0 unchanged, 5 kept as they "
+                                       "were, 0 not written; 0 days without a measurement file\n");
+  for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+
+  // A thinned day: the backfill merges it with its record as a run does; --redraw draws the
+  // folder's files alone.
+  fs::remove(work_ / "obs/00README.TXT");
+  for (int hour = 0; hour < 20; ++hour) {
+    fs::remove(work_ / testing::measurement_name(days_, 1, hour, 30));
+  }
+  const auto backfill_day_1 = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--backfill", from, from});
+    return testing::run_program(work_.path(), {.arguments = arguments, .unprivileged = true});
+  };
+  EXPECT_EQ(backfill_day_1({}).exit_status, 0);
+  EXPECT_TRUE(archive_kept(1));
+  EXPECT_EQ(csv_rows(work_, days_, 1).size(), 24u);
+  EXPECT_EQ(backfill_day_1({"--redraw"}).exit_status, 0);
+  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / archive_of(days_, 1)), 55,
+                                  10 * (3 + 5 / 4.0)),
+            colours::background);
+  EXPECT_EQ(csv_rows(work_, days_, 1).size(), 4u);
+  EXPECT_TRUE(index_agrees_with_records(work_));
+}
+
+TEST_F(StationWork, TheIndexIsMadeFromTheRecordsAndMadeAgainWhenItIsNot) {
+  const std::string year_file = "fc/previous_foF2_plots/" + days_.days[6].year_digits(4) + ".json";
+  const std::string index_before = work_.read(year_file);
+  const auto late_file = [&](int minute) {
+    work_.write(testing::measurement_name(days_, 6, 23, minute),
+                testing::measurement_file("Rome", testing::value_field(9.0)));
+  };
+  // A year file nested 200,000 levels deep, written in place: the next run that changes a day
+  // of its year says it is damaged, once, and makes it again.
+  work_.write(year_file, std::string(200'000, '[') + std::string(200'000, ']'));
+  late_file(40);
+  auto result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: archive index \"" + work_.path() + year_file +
+                                       "\" is damaged (nested more than 8 levels deep): made "
+                                       "again from the day records\n");
+  EXPECT_TRUE(index_agrees_with_records(work_));
+
+  // The year file from before put back in place with its old time, as a restore does: older
+  // than a record of a day drawn, it is made again.
+  work_.write(year_file, index_before);
+  testing::set_modified_ago(work_ / year_file, 600);
+  ASSERT_FALSE(index_agrees_with_records(work_));
+  EXPECT_EQ(run_today(work_, unprivileged_).first.standard_error, "");
+  EXPECT_TRUE(index_agrees_with_records(work_));
+
+  // A picture restored beside its year file is listed; one removed is dropped.
+  const Day restored = days_.days[1].plus(-30);
+  const std::string restored_name = "fc/previous_foF2_plots/" + restored.year_and_day() + ".gif";
+  work_.write(restored_name, work_.read(archive_of(days_, 1)));
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  const auto listed = [&] {
+    const std::string years = "fc/previous_foF2_plots/" + restored.year_digits(4) + ".json";
+    return work_.read(years).find("\"" + restored.iso() + "\"") != std::string::npos;
+  };
+  EXPECT_TRUE(listed());
+  fs::remove(work_ / restored_name);
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  EXPECT_FALSE(listed());
+}
+
 TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothing) {
   std::vector<testing::StartedProgram> runs;
   for (int i = 0; i < 8; ++i) runs.emplace_back(work_.path(), testing::ProgramOptions{});
