@@ -182,11 +182,7 @@ YearFile Index::read_year(int year) {
 
 Json Index::entry(const Day& day) {
   const std::string path = archive_day_files(dir_, day).record;
-  const DayRecordRead read = read_day_record(path, day);
-  if (read.status == JsonRead::Status::damaged) {
-    diagnostics_.warn("day record " + norvane::quoted(path) + " is damaged (" + read.problem +
-                      "): its day is indexed without it");
-  }
+  const DayRecordRead read = read_day_record(path, day, diagnostics_);
   return entry_of(day, read.record ? &*read.record : nullptr);
 }
 
@@ -201,7 +197,11 @@ void Index::check_year(int year) {
       const std::string key = day.iso();
       const auto old = file.entries.find(key);
       if (!folder->records.contains(day)) {
-        entries[key] = entry_of(day, nullptr);
+        // A picture of an older version keeps the counts its entry had; an entry whose record
+        // has gone loses what it told.
+        const bool kept =
+            file.sound && old != file.entries.end() && !old->second.contains("record");
+        entries[key] = kept ? old->second : entry_of(day, nullptr);
         continue;
       }
       const auto record_time = modified(archive_day_files(dir_, day).record);

@@ -48,12 +48,7 @@ ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day,
   ArchivedDay archived;
   struct stat info {};
   archived.picture = ::lstat(files.picture.c_str(), &info) == 0;
-  DayRecordRead read = read_day_record(files.record, day);
-  if (read.status == JsonRead::Status::damaged) {
-    diagnostics.warn("day record " + norvane::quoted(files.record) + " is damaged (" +
-                     read.problem + "): taken as missing");
-  }
-  archived.record = std::move(read.record);
+  archived.record = read_day_record(files.record, day, diagnostics).record;
   if (!archived.record && archived.picture) {
     archived.picture_counts = read_archive_record_file(files.picture);
   }

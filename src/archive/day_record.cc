@@ -265,12 +265,17 @@ std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::st
   return record;
 }
 
-DayRecordRead read_day_record(const std::string& path, const Day& day) {
+DayRecordRead read_day_record(const std::string& path, const Day& day, Diagnostics& diagnostics) {
   JsonRead file = read_json_file(path);
   DayRecordRead read{file.status, std::nullopt, std::move(file.problem)};
-  if (file.status != JsonRead::Status::read) return read;
-  read.record = day_record_of(file.value, day, &read.problem);
-  if (!read.record) read.status = JsonRead::Status::damaged;
+  if (file.status == JsonRead::Status::read) {
+    read.record = day_record_of(file.value, day, &read.problem);
+    if (!read.record) read.status = JsonRead::Status::damaged;
+  }
+  if (read.status == JsonRead::Status::damaged) {
+    diagnostics.warn("day record " + norvane::quoted(path) + " is damaged (" + read.problem +
+                     "): taken as missing");
+  }
   return read;
 }
 

@@ -84,13 +84,14 @@ Json newest_json(const std::optional<NewestMeasurement>& newest);
 Json day_record_json(const DayRecord& record);
 std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::string* problem);
 
-// Reads the record of `day` at `path`.
+// Reads the record of `day` at `path`. A damaged one is reported as a warning, once, and taken as
+// missing.
 struct DayRecordRead {
   JsonRead::Status status = JsonRead::Status::missing;
   std::optional<DayRecord> record;  // when read
   std::string problem;              // when damaged
 };
-DayRecordRead read_day_record(const std::string& path, const Day& day);
+DayRecordRead read_day_record(const std::string& path, const Day& day, Diagnostics& diagnostics);
 
 // The CSV of a record: the header line, then a line a measurement, in time order.
 std::string day_csv_text(const DayRecord& record);

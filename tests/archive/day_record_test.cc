@@ -93,7 +93,7 @@ TEST(DayRecord, IsWrittenOnlyWhenWhatItRecordsChanges) {
   const DayRecord record = sample_record();
   const ArchiveDayFiles files = archive_day_files(folder.path(), record.day);
   EXPECT_EQ(keep_day_record(files, record, std::nullopt, diagnostics), RecordWrite::written);
-  const DayRecordRead read = read_day_record(files.record, record.day);
+  const DayRecordRead read = read_day_record(files.record, record.day, diagnostics);
   ASSERT_TRUE(read.record) << read.problem;
 
   // Drawn again later, the same figure leaves the record as it was; a CSV gone is written again.
@@ -103,14 +103,19 @@ TEST(DayRecord, IsWrittenOnlyWhenWhatItRecordsChanges) {
   std::remove(files.csv.c_str());
   EXPECT_EQ(keep_day_record(files, again, read.record, diagnostics), RecordWrite::unchanged);
   EXPECT_EQ(folder.read("2026339.csv"), day_csv_text(record));
-  EXPECT_EQ(read_day_record(files.record, record.day).record->drawn_at, record.drawn_at);
+  EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
+            record.drawn_at);
   again.measurements.pop_back();
   EXPECT_EQ(keep_day_record(files, again, read.record, diagnostics), RecordWrite::written);
-  EXPECT_EQ(read_day_record(files.record, record.day).record->drawn_at, again.drawn_at);
+  EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
+            again.drawn_at);
   EXPECT_EQ(messages.str(), "");
 
   folder.write("2026339.json", "{\"format\": \"norvane_foF2 day record\"");
-  EXPECT_EQ(read_day_record(files.record, record.day).status, JsonRead::Status::damaged);
+  EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).status,
+            JsonRead::Status::damaged);
+  EXPECT_EQ(messages.str(), "norvane_foF2: day record \"" + files.record +
+                                "\" is damaged (not valid JSON (at byte 37)): taken as missing\n");
 }
 
 }  // namespace

@@ -323,6 +323,11 @@ TEST(Program, MetricsFileTellsWhatEachRunDidAndOnlyWarnsWhenItCannotBeWritten) {
   testing::run_program(work.path(),
                        {.arguments = {"--backfill", today, today, "--metrics", "b.prom"}});
   EXPECT_EQ(metric("b.prom", "last_run_success"), "1");
+  // A run record that cannot be written fails the run, and monitoring hears of it.
+  std::filesystem::remove(work / "www/plotfoF2.json");
+  work.make_folder("www/plotfoF2.json");
+  EXPECT_EQ(testing::run_program(work.path(), {.arguments = {"--metrics=w.prom"}}).exit_status, 1);
+  EXPECT_EQ(metric("w.prom", "last_run_success"), "0");
 }
 
 TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {
@@ -437,6 +442,15 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
       "; 12 measurement files cannot be read\n"))
       << broken.standard_output;
   EXPECT_EQ(snapshot(work), broken_before);
+
+  // Files of the days before yesterday only: a run would draw no measurement of today.
+  for (int hour = 0; hour < 24; ++hour) {
+    for (const int slot : {5, 6})
+      fs::remove(work / testing::measurement_name(days, slot, hour, 30));
+  }
+  const auto stale = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_TRUE(stale.standard_output.ends_with("; no measurement file of today or yesterday\n"))
+      << stale.standard_output;
 }
 
 }  // namespace

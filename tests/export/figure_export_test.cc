@@ -3,10 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
-#include "archive/archive_record.h"
 #include "driver/day_table.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
@@ -114,71 +112,20 @@ TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
   EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF26.gif"), testing::Picture::of(surface_));
 }
 
-TEST_F(FigureExport, ReplacesAnArchivePictureOnlyWithAFigureDrawnFromAtLeastAsManyFiles) {
-  using DayMeasurements = PlotState::DayMeasurements;
+TEST_F(FigureExport, KeepsAnArchivePictureThatTheArchiveRulesKeep) {
   work_.make_folder("fc/previous_foF2_plots");
   work_.make_folder("www");
-  struct Case {
-    int day_index;  // 6 is today
-    DayMeasurements measurements;
-    ArchiveRecord drawn_from;
-    bool redraw;
-    bool replaced;
-  };
-  // Each time, the picture there was drawn from three files, two of them with a value.
-  const ArchiveRecord before{2, 1};
-  for (const Case& c : {
-           Case{6, DayMeasurements::not_seen, {}, false, false},
-           Case{6, DayMeasurements::unreadable, {4, 0}, false, false},
-           Case{5, DayMeasurements::none_found, {}, false, false},  // a clean-up job's doing
-           Case{5, DayMeasurements::drawn, {1, 1}, false, false},
-           Case{5, DayMeasurements::drawn, {3, 0}, false, true},  // a value corrected
-           Case{5, DayMeasurements::drawn, {3, 1}, false, true},  // a late file
-           Case{5, DayMeasurements::drawn, {1, 0}, true, true},   // asked to redraw
-           Case{6, DayMeasurements::none_found, {}, false, true},
-       }) {
-    state_.day_index = static_cast<std::int16_t>(c.day_index);
-    const std::string archive = export_paths(state_).archive_gif;
-    state_.day_measurements = DayMeasurements::drawn;
-    state_.day_counts = {before.files_with_value, before.files_without_value, {}, {}};
-    state_.redraw_archive = true;
-    export_figure();
-    ASSERT_EQ(read_archive_record_file(archive), before);
-
-    state_.day_measurements = c.measurements;
-    state_.day_counts = {c.drawn_from.files_with_value, c.drawn_from.files_without_value, {}, {}};
-    state_.redraw_archive = c.redraw;
-    export_figure();
-    EXPECT_EQ(read_archive_record_file(archive) == c.drawn_from, c.replaced)
-        << "slot " << c.day_index << ", case " << static_cast<int>(c.measurements);
-    EXPECT_EQ(state_.archive_outcome, c.replaced ? PictureOutcome::written : PictureOutcome::kept);
-  }
-  // Only a figure of fewer files is worth a word: the others' causes are reported where found.
-  const std::string kept = "norvane_foF2: archive picture \"" + work_.path() +
-                           "fc/previous_foF2_plots/2024035.gif\" of 04/02/2024 kept: it was drawn "
-                           "from 3 measurement files, the folder now holds ";
-  EXPECT_EQ(messages_.str(), kept +
-                                 "0 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
-                                 "replaces it)\n" +
-                                 kept +
-                                 "2 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
-                                 "replaces it)\n");
-  EXPECT_FALSE(failed_);
-
-  // A picture without a record (an older program's) is replaced; a day without a picture always
-  // gets one.
-  state_.day_index = 5;
-  const std::string archive = export_paths(state_).archive_gif;
-  state_.day_measurements = DayMeasurements::none_found;
-  state_.day_counts = {};
-  state_.redraw_archive = false;
-  work_.write(archive.substr(work_.path().size()), "an older program's picture");
+  const std::string archive = "fc/previous_foF2_plots/2024036.gif";
+  work_.write(archive, "the archive's picture");
+  state_.keep_archive = true;
   export_figure();
-  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
-  std::filesystem::remove(archive);
-  state_.day_measurements = DayMeasurements::not_seen;
+  EXPECT_EQ(work_.read(archive), "the archive's picture");
+  EXPECT_EQ(state_.archive_outcome, PictureOutcome::kept);
+  EXPECT_EQ(state_.current_outcome, PictureOutcome::written);
+  state_.keep_archive = false;
   export_figure();
-  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
+  EXPECT_EQ(testing::Picture::load(work_ / archive), testing::Picture::of(surface_));
+  EXPECT_EQ(state_.archive_outcome, PictureOutcome::written);
 }
 
 }  // namespace
