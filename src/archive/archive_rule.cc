@@ -43,13 +43,18 @@ std::vector<Measurement> merged(const std::vector<Measurement>& folder, const Da
 
 }  // namespace
 
-ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day,
+ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day, const DaySight& sight,
                             Diagnostics& diagnostics) {
   ArchivedDay archived;
   struct stat info {};
   archived.picture = ::lstat(files.picture.c_str(), &info) == 0;
-  archived.record = read_day_record(files.record, day, diagnostics).record;
-  if (!archived.record && archived.picture) {
+  archived.head = read_record_head(files.record, day, diagnostics).head;
+  if (archived.head &&
+      (!sight.seen || measurements_digest(sight.reading.measurements) != archived.head->digest)) {
+    archived.record = read_day_record(files.record, day, diagnostics).record;
+    if (!archived.record) archived.head.reset();
+  }
+  if (!archived.head && archived.picture) {
     archived.picture_counts = read_archive_record_file(files.picture);
   }
   return archived;
@@ -73,14 +78,14 @@ DayPlan plan_day(const ArchivedDay& archived, const DaySight& sight, DayRules ru
   const DayReading& reading = sight.reading;
   plan.measurements = reading.measurements;
   const bool unreadable = reading.unreadable > 0;
-  const auto& record = archived.record;
-  if (record && record->station && !record->station->is(recorded(sight.station))) {
+  const auto& head = archived.head;
+  if (head && head->station && !head->station->is(recorded(sight.station))) {
     // Not touched, even without its picture: a picture of this station beside the other's record
     // would tell two stories. The current picture shows this station's files.
     plan.archive = ArchivePicture::keep_other_station;
     return plan;
   }
-  if (rules.redraw || !record) {
+  if (rules.redraw || !head) {
     if (!archived.picture) {
       plan.archive = ArchivePicture::write;
     } else if (unreadable) {
@@ -94,7 +99,10 @@ DayPlan plan_day(const ArchivedDay& archived, const DaySight& sight, DayRules ru
     }
     return plan;
   }
-  plan.measurements = merged(reading.measurements, *record, plan.from_record);
+  // A record whose head says it holds just what the folder holds adds nothing.
+  if (archived.record) {
+    plan.measurements = merged(reading.measurements, *archived.record, plan.from_record);
+  }
   if (plan.from_record > 0) {
     plan.drawn_from =
         reading.measurements.empty() ? DrawnFrom::record : DrawnFrom::folder_and_record;
@@ -105,7 +113,7 @@ DayPlan plan_day(const ArchivedDay& archived, const DaySight& sight, DayRules ru
 
 std::optional<RecordedStation> station_of_day(const ArchivedDay& archived, const DaySight& sight) {
   if (sight.seen) return recorded(sight.station);
-  if (archived.record) return archived.record->station;
+  if (archived.head) return archived.head->station;
   return std::nullopt;
 }
 

@@ -42,12 +42,17 @@ namespace norvane {
 // What the archive holds of a day.
 struct ArchivedDay {
   bool picture = false;
-  // Its sound record. A damaged one is reported as a warning and taken as none.
+  // The head of its sound record, and the whole record when the day needs it: when the folder
+  // holds other measurements than it records, or the station's data cannot be seen. A damaged
+  // record is reported as a warning and taken as none.
+  std::optional<RecordHead> head;
   std::optional<DayRecord> record;
   // What its picture's GIF comment says it was drawn from; read only when it has no record.
   std::optional<ArchiveRecord> picture_counts;
 };
-ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day, Diagnostics& diagnostics);
+// Looks at the archive's files of `day`, which `sight` is of.
+ArchivedDay look_at_archive(const ArchiveDayFiles& files, const Day& day, const DaySight& sight,
+                            Diagnostics& diagnostics);
 
 // What becomes of a day's archive picture.
 enum class ArchivePicture {

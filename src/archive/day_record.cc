@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <span>
 
 #include "forecast/forecast_curve.h"
@@ -120,7 +122,69 @@ std::optional<Measurement> measurement_of(const Json& entry) {
   return measurement;
 }
 
+// The head of a record file, checked; nothing, with `*problem` saying why, when it is no head of
+// a record of `day`.
+std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::string* problem) {
+  *problem = "not a day record of " + day.iso();
+  if (!has_format(file, record_format) || !is_text(file, "date", day.iso())) return std::nullopt;
+  RecordHead head;
+  const Json* station = member(file, "station");
+  if (station == nullptr) return std::nullopt;
+  if (!station->is_null()) {
+    head.station = station_of(*station, problem);
+    if (!head.station) return std::nullopt;
+  }
+  const Json* forecast = member(file, "forecast_mhz");
+  if (forecast == nullptr || !read_forecast(*forecast, head.forecast)) {
+    *problem = "its forecast is not 24 values in MHz";
+    return std::nullopt;
+  }
+  const std::string* digest = text_member(file, "measurements_digest");
+  if (digest == nullptr || digest->size() != 16 ||
+      digest->find_first_not_of("0123456789abcdef") != std::string::npos) {
+    *problem = "it has no digest of its measurements before them";
+    return std::nullopt;
+  }
+  head.digest = *digest;
+  problem->clear();
+  return head;
+}
+
 }  // namespace
+
+std::string measurements_digest(std::span<const Measurement> measurements) {
+  // Each measurement's minute, value (its bits, or none) and file name are mixed eight bytes at
+  // a time into a hash of their own, and the hashes summed, so that the order of the
+  // measurements does not matter: the same measurements give the same digest on every machine
+  // and in every version.
+  std::uint64_t hash = 0;
+  for (const Measurement& measurement : measurements) {
+    std::uint64_t own = 0x243F6A8885A308D3u;
+    const auto mix = [&own](std::uint64_t word) {
+      own = (own ^ word) * 0x9E3779B97F4A7C15u;
+      own ^= own >> 29;
+    };
+    std::uint64_t value_bits = 0;
+    if (measurement.value) std::memcpy(&value_bits, &*measurement.value, sizeof value_bits);
+    mix(static_cast<std::uint64_t>(measurement.minute_of_day()) << 1 | (measurement.value ? 1 : 0));
+    mix(value_bits);
+    const std::string& file = measurement.file;
+    for (std::size_t at = 0; at < file.size(); at += 8) {
+      std::uint64_t word = 0;
+      std::memcpy(&word, file.data() + at, std::min<std::size_t>(8, file.size() - at));
+      mix(word);
+    }
+    mix(file.size());
+    hash += own;
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+RecordHead head_of(const DayRecord& record) {
+  return {record.station, record.forecast, measurements_digest(record.measurements)};
+}
 
 bool RecordedStation::is(const RecordedStation& other) const {
   return style == other.style && std::string_view(first_line).substr(0, 4) ==
@@ -215,6 +279,7 @@ Json day_record_json(const DayRecord& record) {
           {"date", record.day.iso()},
           {"station", std::move(station)},
           {"forecast_mhz", std::move(forecast)},
+          {"measurements_digest", measurements_digest(record.measurements)},
           {"measurements", std::move(measurements)},
           {"counts", counts_json(figures.with_value, figures.without_value)},
           {"drawn_at", record.drawn_at},
@@ -222,23 +287,17 @@ Json day_record_json(const DayRecord& record) {
 }
 
 std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::string* problem) {
-  *problem = "not a day record of " + day.iso();
-  if (!has_format(file, record_format) || !is_text(file, "date", day.iso())) return std::nullopt;
+  const auto head = head_of_file(file, day, problem);
+  if (!head) return std::nullopt;
   DayRecord record;
   record.day = day;
-  const Json* station = member(file, "station");
-  if (station == nullptr) return std::nullopt;
-  if (!station->is_null()) {
-    record.station = station_of(*station, problem);
-    if (!record.station) return std::nullopt;
-  }
-  const Json* forecast = member(file, "forecast_mhz");
-  if (forecast == nullptr || !read_forecast(*forecast, record.forecast)) {
-    *problem = "its forecast is not 24 values in MHz";
+  record.station = head->station;
+  record.forecast = head->forecast;
+  const Json* measurements = member(file, "measurements");
+  if (measurements == nullptr || !measurements->is_array()) {
+    *problem = "its measurements are not a list";
     return std::nullopt;
   }
-  const Json* measurements = member(file, "measurements");
-  if (measurements == nullptr || !measurements->is_array()) return std::nullopt;
   for (const Json& entry : *measurements) {
     auto measurement = measurement_of(entry);
     if (!measurement ||
@@ -250,6 +309,10 @@ std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::st
     }
     record.measurements.push_back(std::move(*measurement));
   }
+  if (measurements_digest(record.measurements) != head->digest) {
+    *problem = "its digest is not that of its measurements";
+    return std::nullopt;
+  }
   const DayFigures figures = figures_of(record);
   const Json* counts = member(file, "counts");
   if (counts == nullptr || *counts != counts_json(figures.with_value, figures.without_value)) {
@@ -258,7 +321,10 @@ std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::st
   }
   const std::string* drawn_at = text_member(file, "drawn_at");
   const std::string* program = text_member(file, "program");
-  if (drawn_at == nullptr || program == nullptr) return std::nullopt;
+  if (drawn_at == nullptr || program == nullptr) {
+    *problem = "it does not say when and by what it was drawn";
+    return std::nullopt;
+  }
   record.drawn_at = *drawn_at;
   record.program = *program;
   problem->clear();
@@ -274,6 +340,21 @@ DayRecordRead read_day_record(const std::string& path, const Day& day, Diagnosti
   }
   if (read.status == JsonRead::Status::damaged) {
     diagnostics.warn("day record " + norvane::quoted(path) + " is damaged (" + read.problem +
+                     "): taken as missing");
+  }
+  return read;
+}
+
+RecordHeadRead read_record_head(const std::string& path, const Day& day, Diagnostics& diagnostics) {
+  JsonRead file = read_json_head(path, "measurements");
+  RecordHeadRead read{file.status, std::nullopt};
+  std::string problem = std::move(file.problem);
+  if (file.status == JsonRead::Status::read) {
+    read.head = head_of_file(file.value, day, &problem);
+    if (!read.head) read.status = JsonRead::Status::damaged;
+  }
+  if (read.status == JsonRead::Status::damaged) {
+    diagnostics.warn("day record " + norvane::quoted(path) + " is damaged (" + problem +
                      "): taken as missing");
   }
   return read;
@@ -303,8 +384,8 @@ std::string day_csv_text(const DayRecord& record) {
 }
 
 RecordWrite keep_day_record(const ArchiveDayFiles& files, const DayRecord& record,
-                            const std::optional<DayRecord>& existing, Diagnostics& diagnostics) {
-  const bool same = existing && existing->same_figure(record);
+                            const std::optional<RecordHead>& existing, Diagnostics& diagnostics) {
+  const bool same = existing && *existing == head_of(record);
   struct stat info {};
   const bool csv_there = ::lstat(files.csv.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   if (same && csv_there) return RecordWrite::unchanged;

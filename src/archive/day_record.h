@@ -10,12 +10,16 @@
 //
 // The record is rewritten only when what it records changes: its "drawn_at" tells when the
 // figure last changed, and a run that finds the day as recorded writes nothing, as it keeps an
-// unchanged picture. The picture is written first, then the CSV, then the record, so that a run
-// killed in between leaves a record that the next run finds out of date and writes again.
-// docs/files.md describes both files.
+// unchanged picture. Its head (what comes before its measurements: the station, the forecast and
+// a digest of the measurements) tells a run, at the cost of reading a few hundred bytes, whose
+// day it is and whether the folder holds just what it records; the whole record is read only
+// when the folder holds something else. The picture is written first, then the CSV, then the
+// record, so that a run killed in between leaves a record that the next run finds out of date and
+// writes again. docs/files.md describes both files.
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,6 +61,19 @@ struct DayRecord {
   bool same_figure(const DayRecord& other) const;
 };
 
+// A record's head: whose day it is, the forecast drawn, and a digest of the measurements drawn.
+struct RecordHead {
+  std::optional<RecordedStation> station;
+  ForecastValues forecast{};
+  std::string digest;
+  bool operator==(const RecordHead&) const = default;
+};
+RecordHead head_of(const DayRecord& record);
+
+// The digest of `measurements` (in any order): 16 hexadecimal digits, which another set of
+// measurements (another time, file name or value) gives with no likelihood worth a thought.
+std::string measurements_digest(std::span<const Measurement> measurements);
+
 // The record of a day drawn from `measurements` (in any order) with `forecast`.
 DayRecord make_day_record(const Day& day, std::optional<RecordedStation> station,
                           const ForecastValues& forecast, std::vector<Measurement> measurements,
@@ -84,8 +101,13 @@ Json newest_json(const std::optional<NewestMeasurement>& newest);
 Json day_record_json(const DayRecord& record);
 std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::string* problem);
 
-// Reads the record of `day` at `path`. A damaged one is reported as a warning, once, and taken as
-// missing.
+// Reads the head of the record of `day` at `path` (the rest of the file is not read), or the
+// whole record. A damaged one is reported as a warning, once, and taken as missing.
+struct RecordHeadRead {
+  JsonRead::Status status = JsonRead::Status::missing;
+  std::optional<RecordHead> head;  // when read
+};
+RecordHeadRead read_record_head(const std::string& path, const Day& day, Diagnostics& diagnostics);
 struct DayRecordRead {
   JsonRead::Status status = JsonRead::Status::missing;
   std::optional<DayRecord> record;  // when read
@@ -96,10 +118,11 @@ DayRecordRead read_day_record(const std::string& path, const Day& day, Diagnosti
 // The CSV of a record: the header line, then a line a measurement, in time order.
 std::string day_csv_text(const DayRecord& record);
 
-// Writes `record` and its CSV as the day's files, unless `existing` (the record there) records
-// the same figure; then only a CSV that has gone is written again. A failure is reported.
+// Writes `record` and its CSV as the day's files, unless `existing` (the head of the record
+// there) records the same figure; then only a CSV that has gone is written again. A failure is
+// reported.
 enum class RecordWrite { unchanged, written, failed };
 RecordWrite keep_day_record(const ArchiveDayFiles& files, const DayRecord& record,
-                            const std::optional<DayRecord>& existing, Diagnostics& diagnostics);
+                            const std::optional<RecordHead>& existing, Diagnostics& diagnostics);
 
 }  // namespace norvane

@@ -23,6 +23,9 @@ std::string text_of(const Json& value, int indent) {
 // next (copying, comparing, writing).
 class BoundedDom final : public nlohmann::json_sax<Json> {
  public:
+  // Stops before the member `stop_key` of the outermost object, when given.
+  explicit BoundedDom(std::string_view stop_key = {}) : stop_key_(stop_key) {}
+
   bool null() override { return add(nullptr); }
   bool boolean(bool value) override { return add(value); }
   bool number_integer(number_integer_t value) override { return add(value); }
@@ -34,6 +37,10 @@ class BoundedDom final : public nlohmann::json_sax<Json> {
   bool key(string_t& key) override {
     if (open_.back()->size() >= max_json_members) {
       problem_ = "an object of more than " + std::to_string(max_json_members) + " members";
+      return false;
+    }
+    if (open_.size() == 1 && !stop_key_.empty() && key == stop_key_) {
+      stopped_ = true;
       return false;
     }
     key_ = std::move(key);
@@ -48,6 +55,7 @@ class BoundedDom final : public nlohmann::json_sax<Json> {
   }
 
   const std::string& problem() const { return problem_; }
+  bool stopped() const { return stopped_; }
   Json take() { return std::move(root_); }
 
  private:
@@ -83,11 +91,36 @@ class BoundedDom final : public nlohmann::json_sax<Json> {
     return true;
   }
 
+  std::string_view stop_key_;
+  bool stopped_ = false;
   Json root_;
   std::vector<Json*> open_;
   std::string key_;
   std::string problem_;
 };
+
+JsonRead read_bounded(const std::string& path, std::size_t max_bytes, std::string_view stop_key) {
+  JsonRead read;
+  std::vector<unsigned char> bytes;
+  int error = 0;
+  if (!read_small_file(path, max_bytes, bytes, &error)) {
+    if (error == ENOENT || error == ENOTDIR) return read;
+    read.status = JsonRead::Status::damaged;
+    read.problem = error == EFBIG ? "larger than " + std::to_string(max_bytes >> 20) + " MiB"
+                                  : "cannot be read: " + error_text(error);
+    return read;
+  }
+  BoundedDom dom(stop_key);
+  const bool whole = Json::sax_parse(bytes.begin(), bytes.end(), &dom);
+  if ((!whole && !dom.stopped()) || !dom.problem().empty()) {
+    read.status = JsonRead::Status::damaged;
+    read.problem = dom.problem().empty() ? "not valid JSON" : dom.problem();
+    return read;
+  }
+  read.status = JsonRead::Status::read;
+  read.value = dom.take();
+  return read;
+}
 
 }  // namespace
 
@@ -101,25 +134,11 @@ std::optional<FileError> write_json(const std::string& path, const Json& value, 
 }
 
 JsonRead read_json_file(const std::string& path, std::size_t max_bytes) {
-  JsonRead read;
-  std::vector<unsigned char> bytes;
-  int error = 0;
-  if (!read_small_file(path, max_bytes, bytes, &error)) {
-    if (error == ENOENT || error == ENOTDIR) return read;
-    read.status = JsonRead::Status::damaged;
-    read.problem = error == EFBIG ? "larger than " + std::to_string(max_bytes >> 20) + " MiB"
-                                  : "cannot be read: " + error_text(error);
-    return read;
-  }
-  BoundedDom dom;
-  if (!Json::sax_parse(bytes.begin(), bytes.end(), &dom) || !dom.problem().empty()) {
-    read.status = JsonRead::Status::damaged;
-    read.problem = dom.problem().empty() ? "not valid JSON" : dom.problem();
-    return read;
-  }
-  read.status = JsonRead::Status::read;
-  read.value = dom.take();
-  return read;
+  return read_bounded(path, max_bytes, {});
+}
+
+JsonRead read_json_head(const std::string& path, std::string_view stop_key) {
+  return read_bounded(path, max_json_bytes, stop_key);
 }
 
 bool is_text(const Json& object, std::string_view key, std::string_view expected) {

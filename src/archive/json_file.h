@@ -48,6 +48,11 @@ struct JsonRead {
 // max_json_depth, has an object of more than max_json_members members, or is not valid JSON.
 JsonRead read_json_file(const std::string& path, std::size_t max_bytes = max_json_bytes);
 
+// As read_json_file, for a file that is an object whose members before `stop_key` are all that
+// is wanted: its value holds those members, and reading stops there. A file without that member
+// is read whole.
+JsonRead read_json_head(const std::string& path, std::string_view stop_key);
+
 bool is_text(const Json& object, std::string_view key, std::string_view expected);
 bool is_number(const Json& object, std::string_view key, int expected);
 // Whether `file` is an object naming `format` and this version.

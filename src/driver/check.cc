@@ -386,7 +386,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
     const Day& day = state.days[day_index];
     const DaySight& sight = sights[static_cast<std::size_t>(day_index - 1)];
     const ArchiveDayFiles files = archive_day_files(archive_dir, day);
-    const ArchivedDay archived = look_at_archive(files, day, diagnostics);
+    const ArchivedDay archived = look_at_archive(files, day, sight, diagnostics);
     const DayPlan plan = plan_day(archived, sight, {day_index == 6, false});
     std::string text = "archive of " + day.label + ": ";
     const std::string drawn =

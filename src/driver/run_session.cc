@@ -139,15 +139,15 @@ void RunSession::draw_day(int day_index) {
     state.day_counts = {};
     state.keep_archive = false;
     state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
-    const ArchiveDayFiles files = archive_day_files(archive_folder_of(state), day);
-    const ArchivedDay archived = state.forecast_dir_status == FolderStatus::usable
-                                     ? look_at_archive(files, day, diagnostics_)
-                                     : ArchivedDay{};
     // Names, files, values, and their merge with the day's record.
     const DaySight sight = look_at_day(state, measurements_, diagnostics_);
+    const ArchiveDayFiles files = archive_day_files(archive_folder_of(state), day);
+    const ArchivedDay archived = state.forecast_dir_status == FolderStatus::usable
+                                     ? look_at_archive(files, day, sight, diagnostics_)
+                                     : ArchivedDay{};
     plan = plan_day(archived, sight, {day_index >= state.today_slot, state.redraw_archive});
     if (plan.archive == ArchivePicture::keep_other_station) {
-      diagnostics_.fail(other_station_text(files, day, *archived.record->station, sight.station,
+      diagnostics_.fail(other_station_text(files, day, *archived.head->station, sight.station,
                                            state.observation_dir));
     } else if (plan.archive == ArchivePicture::keep_richer) {
       diagnostics_.warn(thinner_day_text(files, day, archived, sight));
@@ -170,12 +170,12 @@ void RunSession::draw_day(int day_index) {
 
     // The record of what the archive picture now shows, beside it.
     record = make_day_record(day, station_of_day(archived, sight), state.day_forecast,
-                             plan.measurements, iso_moment(summary_.started),
+                             std::move(plan.measurements), iso_moment(summary_.started),
                              "norvane_foF2 " + std::string(program_version));
     bool changed = state.archive_outcome == PictureOutcome::written;
     if (changed || state.archive_outcome == PictureOutcome::unchanged) {
       changed =
-          keep_day_record(files, record, archived.record, diagnostics_) != RecordWrite::unchanged ||
+          keep_day_record(files, record, archived.head, diagnostics_) != RecordWrite::unchanged ||
           changed;
     }
     if (plan.archive == ArchivePicture::keep_other_station && !archived.picture) {

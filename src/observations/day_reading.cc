@@ -49,6 +49,7 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
   const auto minutes = listed_minutes(folder, names, state, &listed_exactly);
   std::string name;
   BatchedClose read_files;
+  day.measurements.reserve(minutes.count());
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
       const auto minute = static_cast<std::size_t>(hour * 60 + minute_slot - 1);

@@ -57,10 +57,10 @@ std::optional<int> read_time_of_day(std::string_view text) {
 std::string iso_moment(sys_seconds moment) {
   const auto day = floor<days>(moment);
   const hh_mm_ss clock{moment - day};
-  char text[16];
-  std::snprintf(text, sizeof text, "T%02ld:%02ld:%02ldZ", static_cast<long>(clock.hours().count()),
-                static_cast<long>(clock.minutes().count()),
-                static_cast<long>(clock.seconds().count()));
+  char text[32];
+  std::snprintf(text, sizeof text, "T%02d:%02d:%02dZ", static_cast<int>(clock.hours().count()),
+                static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
   return iso_date(year_month_day{day}) + text;
 }
 

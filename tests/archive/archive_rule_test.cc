@@ -19,7 +19,7 @@ DaySight seen(int files, int unreadable = 0) {
 
 TEST(ArchiveRule, APictureWithoutARecordKeepsTheCountRule) {
   // Each time, the picture there was drawn from three files.
-  ArchivedDay archived{true, std::nullopt, ArchiveRecord{2, 1}};
+  ArchivedDay archived{true, std::nullopt, std::nullopt, ArchiveRecord{2, 1}};
   const struct {
     DaySight sight;
     DayRules rules;
@@ -52,7 +52,7 @@ TEST(ArchiveRule, ADayWithARecordIsMergedUnlessItIsAnotherStations) {
   DayRecord record =
       make_day_record(Day::of(std::chrono::year{2026} / 12 / 5), RecordedStation{"Rome station", 4},
                       forecast, {{1, 30, 10.0, "old"}, {2, 30, 20.0, "gone"}}, "", "");
-  const ArchivedDay archived{true, record, std::nullopt};
+  const ArchivedDay archived{true, head_of(record), record, std::nullopt};
   // The folder's file of 01:30 replaces the recorded value; 02:30 comes from the record.
   const DayPlan merged = plan_day(archived, seen(2), {});
   EXPECT_EQ(merged.archive, ArchivePicture::write);

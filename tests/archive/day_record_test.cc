@@ -99,14 +99,17 @@ TEST(DayRecord, IsWrittenOnlyWhenWhatItRecordsChanges) {
   // Drawn again later, the same figure leaves the record as it was; a CSV gone is written again.
   DayRecord again = record;
   again.drawn_at = "2026-12-06T00:05:00Z";
-  EXPECT_EQ(keep_day_record(files, again, read.record, diagnostics), RecordWrite::unchanged);
+  EXPECT_EQ(keep_day_record(files, again, head_of(*read.record), diagnostics),
+            RecordWrite::unchanged);
   std::remove(files.csv.c_str());
-  EXPECT_EQ(keep_day_record(files, again, read.record, diagnostics), RecordWrite::unchanged);
+  EXPECT_EQ(keep_day_record(files, again, head_of(*read.record), diagnostics),
+            RecordWrite::unchanged);
   EXPECT_EQ(folder.read("2026339.csv"), day_csv_text(record));
   EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
             record.drawn_at);
   again.measurements.pop_back();
-  EXPECT_EQ(keep_day_record(files, again, read.record, diagnostics), RecordWrite::written);
+  EXPECT_EQ(keep_day_record(files, again, head_of(*read.record), diagnostics),
+            RecordWrite::written);
   EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
             again.drawn_at);
   EXPECT_EQ(messages.str(), "");
