@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 
+#include "observations/station.h"
 #include "state/file_names.h"
 #include "util/file_write.h"
 #include "util/input_file.h"
@@ -30,7 +31,7 @@ constexpr std::array<FolderLine, 3> folder_lines{{
      "nothing written: the run lock, the temporary BMPs and the archive are kept there"},
     {4, &PlotState::observation_dir, &PlotState::observation_dir_status,
      [] { return std::string("RM041_2026342153000.TXT"); }, "measurement folder",
-     "no measurements drawn, archive pictures kept"},
+     station_data_unseen},
     {6, &PlotState::picture_dir, &PlotState::picture_dir_status,
      [] { return file_names::current_picture(1); }, "picture folder",
      "no current pictures written"},

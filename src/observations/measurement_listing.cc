@@ -32,8 +32,8 @@ std::string station_without_files_text(const Station& station, const PlotState& 
          quoted(state.observation_dir) + ": the first line of " +
          quoted(state.observation_dir + station.first_file) + " begins " +
          quoted(station.first_line.substr(0, 4)) + ", which names station style " +
-         std::to_string(station.kind) + ", whose files are named like " + quoted(example) +
-         " (no measurements drawn, archive pictures kept)";
+         std::to_string(station.kind) + ", whose files are named like " + quoted(example) + " (" +
+         std::string(station_data_unseen) + ")";
 }
 
 const ObservationFolder& MeasurementListing::current(const PlotState& state,
@@ -75,11 +75,11 @@ void MeasurementListing::report_unreadable(Diagnostics& diagnostics) const {
   const std::string reason = ": " + error_text(first_unreadable_error_);
   if (unreadable_count_ == 1) {
     diagnostics.fail("cannot read measurement file " + quoted(first_unreadable_) + reason +
-                     " (its day's archive picture kept)");
+                     " (the archive keeps what it recorded of its day)");
   } else {
     diagnostics.fail("cannot read " + std::to_string(unreadable_count_) +
                      " measurement files, the first " + quoted(first_unreadable_) + reason +
-                     " (their days' archive pictures kept)");
+                     " (the archive keeps what it recorded of their days)");
   }
 }
 

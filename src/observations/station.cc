@@ -165,25 +165,25 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
 }
 
 std::string station_problem_text(const Station& station, const std::string& observation_dir) {
-  // Without the station's data a day's figure shows no measurements; the archive pictures that
-  // hold them are kept (archive/archive_rule.h), and the run fails so that someone looks.
-  constexpr std::string_view consequence = " (no measurements drawn, archive pictures kept)";
+  // Without the station's data the archive is kept, and the days that have a record are drawn
+  // from it (archive/archive_rule.h); the run fails so that someone looks.
+  const std::string consequence = " (" + std::string(station_data_unseen) + ")";
   const std::string path = observation_dir + station.first_file;
   switch (station.problem) {
     case Station::Problem::none:
       break;
     case Station::Problem::cannot_list:
       return "cannot list measurement folder " + quoted(observation_dir) + ": " +
-             error_text(station.error) + std::string(consequence);
+             error_text(station.error) + consequence;
     case Station::Problem::no_file:
       return "measurement folder " + quoted(observation_dir) + " holds no measurement file" +
-             std::string(consequence);
+             consequence;
     case Station::Problem::cannot_read:
       return "cannot read measurement file " + quoted(path) + ": " + error_text(station.error) +
-             std::string(consequence);
+             consequence;
     case Station::Problem::unknown:
       return "no known station: the first line of " + quoted(path) + " begins " +
-             quoted(station.first_line.substr(0, 4)) + std::string(consequence);
+             quoted(station.first_line.substr(0, 4)) + consequence;
   }
   return "";
 }

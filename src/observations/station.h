@@ -15,7 +15,7 @@
 // (kind 4 at 15:30 of day 342: RM041_2026342153000.TXT)
 //
 // Keys are compared exactly, case and the leading blank of " (la" included. Kind 0 means no
-// station was recognised, and then no measurement is drawn.
+// station was recognised, and then no measurement file is read.
 #pragma once
 
 #include <bitset>
@@ -30,6 +30,10 @@
 namespace norvane {
 
 inline constexpr int station_kinds = 6;
+
+// What becomes of a run that cannot see the station's data, as its messages say it.
+inline constexpr std::string_view station_data_unseen =
+    "archive pictures kept, days with a record drawn from it";
 
 // The kind (1 to 6) whose key the identification line starts with, 0 for none.
 int station_kind_of_line(std::string_view identification_line);
@@ -92,7 +96,8 @@ struct Station {
 Station identify_station(const ObservationFolder& folder, const std::string& observation_dir);
 
 // Why `station` could not be told, as a line for the operator (a problem other than none); the
-// run then cannot see the station's data, so it draws no measurement and keeps the archive.
+// run then cannot see the station's data, so it keeps the archive and draws the days that have a
+// record from it (archive/archive_rule.h).
 std::string station_problem_text(const Station& station, const std::string& observation_dir);
 
 }  // namespace norvane

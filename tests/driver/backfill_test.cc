@@ -160,7 +160,8 @@ TEST(Backfill, RefusesDaysThatTwoDigitYearsCannotTellFromACenturyLater) {
             "1926-12-11 in \"" +
                 work.path() + "obs/\": the first line of \"" + work.path() +
                 "obs/26339M30.TXT\" begins \"Gibi\", which names station style 1, whose files "
-                "are named like \"26344M30.TXT\" (no measurements drawn, archive pictures kept)\n"
+                "are named like \"26344M30.TXT\" (archive pictures kept, days with a record drawn "
+                "from it)\n"
                 "norvane_foF2: station style 1 names its files with two-digit years, which tell "
                 "apart only the days from 1926-12-11 on: the days before are not drawn\n"
                 "norvane_foF2: cannot read forecast file \"" +

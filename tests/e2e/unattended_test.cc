@@ -141,10 +141,10 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchiveAndShowsItsRe
   fs::remove(work_ / archive_of(days_, 2));
   testing::ProgramOptions with_metrics = unprivileged_;
   with_metrics.arguments = {"--metrics", work_ / "m.prom"};
-  shows_the_archive(run_today(work_, with_metrics).first,
-                    "measurement folder \"" + obs +
-                        "\" holds no measurement file (no measurements drawn, archive pictures "
-                        "kept)");
+  shows_the_archive(
+      run_today(work_, with_metrics).first,
+      "measurement folder \"" + obs +
+          "\" holds no measurement file (archive pictures kept, days with a record drawn from it)");
   EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, 2)), second_day);
   const Json record = json_in(work_, "www/plotfoF2.json");
   for (const Json& day : record["days"]) EXPECT_EQ(day["drawn_from"], "record");
@@ -158,13 +158,14 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchiveAndShowsItsRe
   fs::remove(obs);
   shows_the_archive(run_today(work_, unprivileged_).first,
                     "measurement folder \"" + obs + "\" of settings file \"" + work_.path() +
-                        "norvane_foF2.ini\" line 4 \"obs\\\\\" is missing (no measurements drawn, "
-                        "archive pictures kept)");
+                        "norvane_foF2.ini\" line 4 \"obs\\\\\" is missing (archive pictures kept, "
+                        "days with a record drawn from it)");
   fs::create_directory(obs);
   fs::permissions(obs, fs::perms::none);
-  shows_the_archive(run_today(work_, unprivileged_).first,
-                    "cannot list measurement folder \"" + obs +
-                        "\": Permission denied (no measurements drawn, archive pictures kept)");
+  shows_the_archive(
+      run_today(work_, unprivileged_).first,
+      "cannot list measurement folder \"" + obs +
+          "\": Permission denied (archive pictures kept, days with a record drawn from it)");
   fs::remove(obs);
   fs::rename(work_ / "away", obs);
   // A stray file naming another station first in the folder: no file of that station in the
@@ -181,10 +182,10 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchiveAndShowsItsRe
       << stray.standard_error;
   fs::remove(work_ / "obs/0README.TXT");
   work_.write("obs/README.txt", "Notes on the station\n");
-  shows_the_archive(run_today(work_, unprivileged_).first,
-                    "no known station: the first line of \"" + obs +
-                        "README.txt\" begins \"Note\" (no measurements drawn, archive pictures "
-                        "kept)");
+  shows_the_archive(
+      run_today(work_, unprivileged_).first,
+      "no known station: the first line of \"" + obs +
+          "README.txt\" begins \"Note\" (archive pictures kept, days with a record drawn from it)");
 }
 
 TEST_F(StationWork, ADayIsDrawnFromTheFolderAndItsRecordTogether) {
@@ -223,7 +224,7 @@ TEST_F(StationWork, ADayIsDrawnFromTheFolderAndItsRecordTogether) {
                 " --redraw replaces it)\n"
                 "norvane_foF2: cannot read measurement file \"" +
                 work_.path() + unreadable +
-                "\": Permission denied (its day's archive picture kept)\n");
+                "\": Permission denied (the archive keeps what it recorded of its day)\n");
   // The clean-up thinned nothing, the new value is drawn, in the picture as in the CSV.
   const auto day_1 = testing::Picture::load(work_ / archive_of(days_, 1));
   EXPECT_EQ(testing::figure_pixel(day_1, 55, 10 * (3 + 5 / 4.0)), colours::measured);
