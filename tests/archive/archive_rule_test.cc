@@ -47,37 +47,5 @@ TEST(ArchiveRule, APictureWithoutARecordKeepsTheCountRule) {
   EXPECT_EQ(plan_day(archived, DaySight{}, {}).archive, ArchivePicture::write);
 }
 
-TEST(ArchiveRule, ADayWithARecordIsMergedUnlessItIsAnotherStations) {
-  ForecastValues forecast{};
-  DayRecord record =
-      make_day_record(Day::of(std::chrono::year{2026} / 12 / 5), RecordedStation{"Rome station", 4},
-                      forecast, {{1, 30, 10.0, "old"}, {2, 30, 20.0, "gone"}}, "", "");
-  const ArchivedDay archived{true, head_of(record), record, std::nullopt};
-  // The folder's file of 01:30 replaces the recorded value; 02:30 comes from the record.
-  const DayPlan merged = plan_day(archived, seen(2), {});
-  EXPECT_EQ(merged.archive, ArchivePicture::write);
-  ASSERT_EQ(merged.measurements.size(), 3u);
-  EXPECT_EQ(merged.measurements[1].value, 41.0);
-  EXPECT_EQ(merged.measurements[2].file, "gone");
-  EXPECT_EQ(merged.from_record, 1);
-  EXPECT_EQ(merged.drawn_from, DrawnFrom::folder_and_record);
-  EXPECT_EQ(plan_day(archived, seen(0, 2), {}).drawn_from, DrawnFrom::record);
-  EXPECT_EQ(plan_day(archived, seen(0, 2), {}).archive, ArchivePicture::write);
-  EXPECT_EQ(plan_day(archived, seen(1), {.redraw = true}).measurements.size(), 1u);
-  const DayPlan unseen = plan_day(archived, DaySight{}, {});
-  EXPECT_EQ(unseen.archive, ArchivePicture::keep);
-  EXPECT_TRUE(unseen.forecast_from_record);
-  EXPECT_EQ(unseen.measurements.size(), 2u);
-  // Another style, or other first four characters: another station's day, redrawn or not.
-  DaySight other = seen(2);
-  other.station.first_line = "Roma";
-  EXPECT_EQ(plan_day(archived, other, {.redraw = true}).archive,
-            ArchivePicture::keep_other_station);
-  other.station = {Station::Problem::none, 0, 2, "", "Rome station"};
-  EXPECT_EQ(plan_day(archived, other, {}).archive, ArchivePicture::keep_other_station);
-  other.station.kind = 4;
-  EXPECT_EQ(plan_day(archived, other, {}).archive, ArchivePicture::write);
-}
-
 }  // namespace
 }  // namespace norvane

@@ -112,21 +112,5 @@ TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
   EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF26.gif"), testing::Picture::of(surface_));
 }
 
-TEST_F(FigureExport, KeepsAnArchivePictureThatTheArchiveRulesKeep) {
-  work_.make_folder("fc/previous_foF2_plots");
-  work_.make_folder("www");
-  const std::string archive = "fc/previous_foF2_plots/2024036.gif";
-  work_.write(archive, "the archive's picture");
-  state_.keep_archive = true;
-  export_figure();
-  EXPECT_EQ(work_.read(archive), "the archive's picture");
-  EXPECT_EQ(state_.archive_outcome, PictureOutcome::kept);
-  EXPECT_EQ(state_.current_outcome, PictureOutcome::written);
-  state_.keep_archive = false;
-  export_figure();
-  EXPECT_EQ(testing::Picture::load(work_ / archive), testing::Picture::of(surface_));
-  EXPECT_EQ(state_.archive_outcome, PictureOutcome::written);
-}
-
 }  // namespace
 }  // namespace norvane
