@@ -40,11 +40,11 @@ std::string folder_name(std::string path) {
 // nothing new to write. Other writers' temporary files have other names and are left alone.
 void remove_leftover_temporaries(const PlotState& state, const std::string& writer) {
   if (state.forecast_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.forecast_dir), writer));
-    remove_file(temporary_path_in(state.forecast_dir + std::string(archive_folder_name), writer));
+    remove_temporaries_in(folder_of(state.forecast_dir), writer);
+    remove_temporaries_in(state.forecast_dir + std::string(archive_folder_name), writer);
   }
   if (state.picture_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.picture_dir), writer));
+    remove_temporaries_in(folder_of(state.picture_dir), writer);
   }
 }
 
