@@ -143,6 +143,10 @@ void use_file_system_calls(const FileSystemCalls& chosen) { calls() = chosen; }
 std::string error_text(int error_number) {
   if (error_number == not_a_regular_file) return "not a regular file";
   if (error_number == too_few_lines) return "holds fewer than three lines";
+  if (error_number == larger_than_a_measurement) {
+    return "larger than a measurement file can be: its first " +
+           std::to_string(InputFile::page_bytes) + " bytes hold no three lines";
+  }
   return std::generic_category().message(error_number);
 }
 

@@ -41,8 +41,8 @@ struct FileError {
   std::string reason;  // the system's reason, such as "No such file or directory"
 };
 
-// The system's text for an errno value; "not a regular file" for not_a_regular_file and "holds
-// fewer than three lines" for too_few_lines (util/input_file.h).
+// The system's text for an errno value, or for not_a_regular_file, too_few_lines and
+// larger_than_a_measurement (util/input_file.h).
 std::string error_text(int error_number);
 
 // The folder part of `path`, up to and including its last "/"; "./" when it has none.
