@@ -87,7 +87,21 @@ bool folder_cannot_be_locked(int error) {
 int open_lock_file(int folder_fd, const struct stat& folder) {
   constexpr int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
   for (int attempt = 0; attempt < 5; ++attempt) {
-    int fd = ::openat(folder_fd, run_lock_file_name, flags | O_CREAT | O_EXCL, 0600);
+    int fd = ::openat(folder_fd, run_lock_file_name, flags);
+    if (fd >= 0) {
+      struct stat info {};
+      if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return fd;
+      ::close(fd);
+      errno = S_ISDIR(info.st_mode) ? EISDIR : not_a_regular_file;
+      return -1;
+    }
+    if (errno == EACCES) {
+      // Perhaps made a moment ago by another run that has yet to give it its mode.
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      continue;
+    }
+    if (errno != ENOENT) return -1;
+    fd = ::openat(folder_fd, run_lock_file_name, flags | O_CREAT | O_EXCL, 0600);
     if (fd >= 0) {
       if (::fchown(fd, ::geteuid() == 0 ? folder.st_uid : static_cast<uid_t>(-1), folder.st_gid) !=
           0) {
@@ -98,19 +112,7 @@ int open_lock_file(int folder_fd, const struct stat& folder) {
       }
       return fd;
     }
-    if (errno != EEXIST) return -1;
-    fd = ::openat(folder_fd, run_lock_file_name, flags);
-    if (fd >= 0) {
-      struct stat info {};
-      if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return fd;
-      ::close(fd);
-      errno = S_ISDIR(info.st_mode) ? EISDIR : not_a_regular_file;
-      return -1;
-    }
-    // Gone since (try making it again), or made a moment ago by another run that has yet to
-    // give it its mode.
-    if (errno != ENOENT && errno != EACCES) return -1;
-    if (errno == EACCES) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    if (errno != EEXIST) return -1;  // else made by another run meanwhile: open it
   }
   return -1;
 }
