@@ -172,6 +172,20 @@ std::vector<std::string> take_pictures(const testing::TempFolder& work) {
   return pictures;
 }
 
+// What `git describe --always --dirty` says of the sources now; "" outside a git checkout.
+std::string source_revision_now() {
+  const std::string command =
+      "git -C '" NORVANE_SOURCE_DIR "' describe --always --dirty 2>/dev/null";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return "";
+  char text[256] = {};
+  const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
+  ::pclose(pipe);
+  std::string revision = read ? text : "";
+  if (revision.ends_with('\n')) revision.pop_back();
+  return revision;
+}
+
 TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   testing::TempFolder work;
   PlotState days;
@@ -186,10 +200,14 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       << help.standard_output;
   EXPECT_EQ(help.standard_error, "");
 
+  // The release, and the revision of the sources as the build saw them: a new commit or an edit
+  // shows after the next build without a new configure.
   const auto version = testing::run_program(work.path(), {.arguments = {"--version"}});
   EXPECT_EQ(version.exit_status, 0);
-  EXPECT_EQ(version.standard_output,
-            "norvane_foF2 " NORVANE_VERSION "\nlibgd " GD_VERSION_STRING "\n");
+  const std::string revision = source_revision_now();
+  EXPECT_EQ(version.standard_output, "norvane_foF2 " NORVANE_VERSION +
+                                         (revision.empty() ? "" : " (git " + revision + ")") +
+                                         "\nlibgd " GD_VERSION_STRING "\n");
   EXPECT_EQ(version.standard_error, "");
 
   const struct {
