@@ -7,6 +7,7 @@
 #   scripts/install-deps.sh fuzz       ... and what the fuzz targets need
 #   scripts/install-deps.sh package    ... and what building, installing and checking the .deb needs
 #                                      (lintian, and promtool from the package prometheus)
+#   scripts/install-deps.sh monitoring ... and promtool (package prometheus), for the alert rules
 #   scripts/install-deps.sh browser    ... and what the web page's browser test needs
 #   scripts/install-deps.sh format     ... and clang-format and git, which check the sources' layout
 #
@@ -20,8 +21,9 @@ for group in "$@"; do
     package) packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus" ;;
     browser) packages="$packages python3 chromium chromium-driver tzdata nginx" ;;
     format) packages="$packages clang-format git" ;;
+    monitoring) packages="$packages prometheus" ;;
     *)
-      echo "install-deps: unknown group \"$group\" (fuzz, package, browser or format)" >&2
+      echo "install-deps: unknown group \"$group\" (fuzz, package, browser, format or monitoring)" >&2
       exit 2
       ;;
   esac
