@@ -41,11 +41,35 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: these packages are missing:$missing; run this script as root" >&2
   exit 1
 fi
+# Runs apt-get with the arguments given. Another apt or dpkg may hold the package system's locks
+# (the daily upgrade of a machine just booted, say); then it waits for them, up to five minutes,
+# and says so, rather than fail at once.
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
+apt_get() {
+  waited=0
+  while :; do
+    status=0
+    apt-get -o DPkg::Lock::Timeout=0 "$@" 2>"$errors" || status=$?
+    if [ "$status" -eq 0 ] || ! grep -Eq 'Could not get lock|Unable to (lock|acquire)' "$errors" ||
+      [ "$waited" -ge 300 ]; then
+      cat "$errors" >&2
+      return "$status"
+    fi
+    if [ "$waited" -eq 0 ]; then
+      holder=$(sed -n 's/.* held by \(process [0-9]* ([^)]*)\).*/\1/p' "$errors" | head -n 1)
+      echo "install-deps: another apt or dpkg is at work${holder:+ ($holder)}; waiting up to 5 minutes for it" >&2
+    fi
+    sleep 5
+    waited=$((waited + 5))
+  done
+}
+
 echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
+apt_get update -qq
 # shellcheck disable=SC2086
-apt-get install -y -qq --no-install-recommends $missing >/dev/null
+apt_get install -y -qq --no-install-recommends $missing >/dev/null
 # The package check needs only promtool from the package prometheus, not its server, which
 # installing it starts where systemd runs.
 case " $missing " in
