@@ -6,7 +6,8 @@
 #   scripts/install-deps.sh            the build and the tests
 #   scripts/install-deps.sh fuzz       ... and what the fuzz targets need
 #   scripts/install-deps.sh package    ... and what building, installing and checking the .deb needs
-#                                      (lintian, and promtool from the package prometheus)
+#                                      (lintian, promtool from the package prometheus, and Apache
+#                                      and nginx, which serve the installed snippets)
 #   scripts/install-deps.sh monitoring ... and promtool (package prometheus), for the alert rules
 #   scripts/install-deps.sh browser    ... and what the web page's browser test needs
 #   scripts/install-deps.sh format     ... and clang-format and git, which check the sources' layout
@@ -18,7 +19,10 @@ packages="g++ make cmake libgd-dev nlohmann-json3-dev libgtest-dev"
 for group in "$@"; do
   case "$group" in
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
-    package) packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus" ;;
+    package)
+      packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus"
+      packages="$packages apache2 nginx curl"
+      ;;
     browser) packages="$packages python3 chromium chromium-driver tzdata nginx" ;;
     format) packages="$packages clang-format git" ;;
     monitoring) packages="$packages prometheus" ;;
@@ -45,7 +49,8 @@ fi
 # (the daily upgrade of a machine just booted, say); then it waits for them, up to five minutes,
 # and says so, rather than fail at once.
 errors=$(mktemp)
-trap 'rm -f "$errors"' EXIT
+policy=""
+trap 'rm -f "$errors" $policy' EXIT
 apt_get() {
   waited=0
   while :; do
@@ -65,17 +70,30 @@ apt_get() {
   done
 }
 
+# The checks need only the programs of the servers among them (promtool from prometheus, Apache
+# and nginx, which they run on loopback ports of their own), not their services: installing
+# would start them, and two web servers cannot both have port 80. While installing, a policy
+# keeps every service from starting, where the machine has no policy of its own; then the
+# servers just installed are kept from starting at boot.
+servers=""
+for package in $missing; do
+  case "$package" in
+    prometheus | apache2 | nginx) servers="$servers $package" ;;
+  esac
+done
+if [ -n "$servers" ] && [ ! -e /usr/sbin/policy-rc.d ]; then
+  policy=/usr/sbin/policy-rc.d
+  printf '#!/bin/sh\n# install-deps of norvane_foF2: no service starts while it installs.\nexit 101\n' >"$policy"
+  chmod 755 "$policy"
+fi
+
 echo "install-deps: installing$missing"
 export DEBIAN_FRONTEND=noninteractive
 apt_get update -qq
 # shellcheck disable=SC2086
 apt_get install -y -qq --no-install-recommends $missing >/dev/null
-# The package check needs only promtool from the package prometheus, not its server, which
-# installing it starts where systemd runs.
-case " $missing " in
-  *" prometheus "*)
-    if [ -d /run/systemd/system ]; then
-      systemctl disable --now prometheus.service >/dev/null 2>&1 || true
-    fi
-    ;;
-esac
+for server in $servers; do
+  if [ -d /run/systemd/system ]; then
+    systemctl disable --now "$server.service" >/dev/null 2>&1 || true
+  fi
+done
