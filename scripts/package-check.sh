@@ -43,7 +43,11 @@ fail() {
   exit 1
 }
 
-# The package, from a Release build of this tree.
+# The package, from a Release build of this tree, and the source revision it is built from.
+revision=""
+if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
+  revision=$(git describe --always --dirty)
+fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF \
   -DNORVANE_STATIC_PROGRAM=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" >/dev/null
@@ -202,10 +206,7 @@ empty="$scratch/empty"
 mkdir "$empty"
 (cd "$empty" && norvane_foF2 --version) >"$scratch/version" || fail "norvane_foF2 --version failed"
 # The release, and the source revision where the package was built from a git checkout.
-expected="norvane_foF2 $upstream"
-if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
-  expected="$expected (git $(git describe --always --dirty))"
-fi
+expected="norvane_foF2 $upstream${revision:+ (git $revision)}"
 [ "$(head -1 "$scratch/version")" = "$expected" ] ||
   fail "norvane_foF2 --version said: $(head -1 "$scratch/version"), not $expected"
 [ -z "$(ls -A "$empty")" ] || fail "norvane_foF2 --version wrote files"
