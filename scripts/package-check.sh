@@ -251,8 +251,16 @@ pictures=$(file "$station"/pictures/plotfoF2[1-6].gif "$station"/forecasts/previ
 pass "the service's command, run as norvane on a station set up as the README says, wrote twelve pictures"
 prom="$exporter/norvane_fof2_ci.prom"
 [ -f "$prom" ] || fail "the service's command wrote no $prom: $(ls -A "$exporter")"
-promtool check metrics <"$prom" >"$scratch/promtool" 2>&1 ||
-  fail "promtool check metrics: $(cat "$scratch/promtool")"
+# promtool's linter takes "days" in a name for a unit of time that should be seconds;
+# norvane_fof2_days_without_forecast counts figures (days drawn without a forecast curve), so
+# that one finding is no fault. Any other is, and so is a file promtool cannot parse.
+status=0
+promtool check metrics <"$prom" >"$scratch/promtool" 2>&1 || status=$?
+if [ "$status" -ne 0 ] && { [ "$status" -ne 3 ] ||
+  grep -v '^norvane_fof2_days_without_forecast use base unit "seconds" instead of "days"$' \
+    "$scratch/promtool" | grep -q .; }; then
+  fail "promtool check metrics (exit status $status): $(cat "$scratch/promtool")"
+fi
 for metric in last_run_timestamp_seconds last_run_success last_run_warnings \
   newest_measurement_timestamp_seconds days_without_forecast pictures_written \
   archive_pictures_kept; do
