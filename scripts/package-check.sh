@@ -382,15 +382,24 @@ dpkg -L norvane-fof2 >"$scratch/files"
 systemctl enable norvane-foF2@ci.timer >/dev/null 2>&1
 ls /etc/systemd/system/timers.target.wants/norvane-foF2@ci.timer >/dev/null ||
   fail "systemctl enable norvane-foF2@ci.timer made no link"
-dpkg -r norvane-fof2 >/dev/null
+a2enconf -q norvane-fof2 >/dev/null
+[ -L /etc/apache2/conf-enabled/norvane-fof2.conf ] || fail "a2enconf norvane-fof2 made no link"
+dpkg -r norvane-fof2 >/dev/null 2>"$scratch/remove" || fail "dpkg -r: $(cat "$scratch/remove")"
 [ "$(getent passwd norvane)" = "$entry" ] || fail "removing changed the user norvane"
 [ ! -e /usr/bin/norvane_foF2 ] || fail "removing left the program"
+[ -f /etc/apache2/conf-available/norvane-fof2.conf ] || fail "removing took the Apache snippet"
+if [ -L /etc/apache2/conf-enabled/norvane-fof2.conf ]; then
+  fail "removing left the Apache snippet enabled, without a page to serve"
+fi
 apt-get install -y -qq "./$deb" >/dev/null 2>"$scratch/apt" || fail "apt-get: $(cat "$scratch/apt")"
 [ "$(getent passwd norvane)" = "$entry" ] || fail "reinstalling changed the user norvane"
+if [ -L /etc/apache2/conf-enabled/norvane-fof2.conf ]; then
+  fail "reinstalling enabled the Apache snippet"
+fi
 dpkg -i "$deb" >/dev/null || fail "installing over the installed package failed"
-pass "remove keeps the user norvane; reinstalling, and installing over itself, work"
-# Before the purge, what an administrator has done: the Apache snippet enabled, an nginx site
-# that includes the snippet (one not enabled, so that no running nginx reads it).
+pass "remove keeps the user norvane and the snippets and disables the Apache one; reinstalling, and installing over itself, work and enable nothing"
+# Before the purge, what an administrator has done: the Apache snippet enabled again, an nginx
+# site that includes the snippet (one not enabled, so that no running nginx reads it).
 a2enconf -q norvane-fof2 >/dev/null
 [ -L /etc/apache2/conf-enabled/norvane-fof2.conf ] || fail "a2enconf norvane-fof2 made no link"
 site=/etc/nginx/sites-available/norvane-fof2-check
