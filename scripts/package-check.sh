@@ -27,7 +27,6 @@ cleanup() {
   rm -rf "$scratch"
   if [ -n "$made_exporter" ]; then
     rm -rf "$exporter"
-    rmdir --ignore-fail-on-non-empty /var/lib/prometheus
   fi
 }
 trap cleanup EXIT
@@ -160,7 +159,7 @@ install -D -m 644 "$examples/nginx.conf" /etc/nginx/snippets/norvane-fof2.conf
 cp /etc/apache2/conf-available/norvane-fof2.conf "$scratch/old-apache.conf"
 cp /etc/nginx/snippets/norvane-fof2.conf "$scratch/old-nginx.conf"
 if [ ! -d "$exporter" ]; then
-  mkdir -p "$exporter"
+  mkdir "$exporter"
   made_exporter=yes
 fi
 dpkg-statoverride --list "$exporter" >/dev/null ||
