@@ -398,6 +398,21 @@ TEST(Program, ARunAndTheCheckAgreeOnWarningsAndMonitoringSeesThem) {
       "warnings above\n"))
       << check.standard_output;
 
+  // No file of today or yesterday: a run still exits with 0 and says nothing of it, so the check
+  // stays ready, with a warning of its own.
+  for (int slot : {5, 6}) {
+    for (int hour = 0; hour < 24; ++hour) {
+      std::filesystem::remove(work / testing::measurement_name(days, slot, hour, 30));
+    }
+  }
+  EXPECT_EQ(testing::run_program(work.path()).exit_status, 0);
+  const auto stale = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(stale.exit_status, 0);
+  EXPECT_NE(stale.standard_output.find("\nwarning: no measurement file of today or yesterday"),
+            std::string::npos);
+  EXPECT_NE(stale.standard_output.find("\nverdict: ready, with 3 warnings"), std::string::npos)
+      << stale.standard_output;
+
   // A run that cannot start (its settings refused) tells its failure and its warnings, repeats
   // what the file said of the pictures in place, and leaves out what it wrote.
   const std::string newest =
