@@ -25,7 +25,8 @@
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
 // timed once more with its modification time set to the moment before each run, as if a file
-// had just come, which makes the program list the folder again for each day.
+// had just come, which makes the program list the folder again for each day, and then with an
+// 8 GiB sparse measurement file without a line end among its files, in turn with runs without.
 //
 // The temporary folder is removed at the end, also after a failure or an interrupt (Ctrl-C).
 #include <dirent.h>
@@ -450,6 +451,49 @@ FolderReport measure_runs(const std::string& program, const WorkingFolder& folde
   return report;
 }
 
+// Runs in `folder` with and without an 8 GiB sparse measurement file of today that holds no
+// line end (a station's upload gone wrong, or a hostile neighbour), `runs` of each in turn, and
+// prints what the file costs a run: the program reads no more of it than a page, so it costs
+// milliseconds, where reading it whole took a minute. Each run with it must fail naming it.
+// Returns whether they did.
+bool measure_sparse_file(const std::string& program, const WorkingFolder& folder, int runs,
+                         year_month_day today, const fs::path& scratch) {
+  char name[64];
+  std::snprintf(name, sizeof name, "RM041_%04d%03d000700.TXT", static_cast<int>(today.year()),
+                day_of_year(today));
+  const fs::path sparse = folder.path / "measurements" / name;
+  write_file(sparse, "Rome");
+  if (::truncate(sparse.c_str(), off_t{8} << 30) != 0)
+    fail_with_errno("cannot make \"" + sparse.string() + "\" 8 GiB long", errno);
+  const fs::path output = scratch / "sparse-output.txt";
+  std::vector<double> with_file, without_file;
+  bool named = true;
+  for (int i = 0; i < runs + kWarmUpRuns; ++i) {
+    const RunResult with = run_program(program, folder.path, output.c_str());
+    std::FILE* file = std::fopen(output.c_str(), "r");
+    char text[1024] = {};
+    const std::size_t got = file != nullptr ? std::fread(text, 1, sizeof text - 1, file) : 0;
+    if (file != nullptr) std::fclose(file);
+    named = named && WIFEXITED(with.status) && WEXITSTATUS(with.status) == 1 &&
+            std::string_view(text, got).find(name) != std::string_view::npos;
+    fs::rename(sparse, folder.path / name);
+    const RunResult without = run_program(program, folder.path);
+    fs::rename(folder.path / name, sparse);
+    if (i >= kWarmUpRuns) {
+      with_file.push_back(with.wall_ms);
+      without_file.push_back(without.wall_ms);
+    }
+    stop_if_interrupted();
+  }
+  fs::remove(sparse);
+  std::printf(
+      "week, with an 8 GiB sparse measurement file without a line end: median %.2f ms against "
+      "%.2f ms without it (%d runs of each in turn): %.2f ms of its own; %s\n",
+      median(with_file), median(without_file), runs, median(with_file) - median(without_file),
+      named ? "every run with it failed naming it" : "NOT every run with it failed naming it");
+  return named;
+}
+
 // Lists `folder` `passes` times in a row, reading every entry; returns the time in ms.
 double list_folder(const fs::path& folder, long expected_entries, int passes) {
   const auto start = steady_clock::now();
@@ -617,6 +661,7 @@ int run(int argc, char** argv) {
   const FolderReport changing_report =
       measure_runs(program, week_changing, week_runs, today, temporary.path(), just_changed);
   set_modification_time(week.path / "measurements", 60);
+  const bool sparse_named = measure_sparse_file(program, week, week_runs, today, temporary.path());
   const WorkingFolder year = prepare("year", 365, 3);
   // Listing the year folder six times is timed in turn with the runs. The folder holds its
   // files plus "." and "..".
@@ -673,7 +718,7 @@ int run(int argc, char** argv) {
       read_ms, std::min(year_runs, 3), backfill_report.median_ms / read_ms);
 
   if (!week_report.all_succeeded || !changing_report.all_succeeded || !year_report.all_succeeded ||
-      !check_report.all_succeeded || !backfill_report.all_succeeded) {
+      !check_report.all_succeeded || !backfill_report.all_succeeded || !sparse_named) {
     std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
     return 1;
   }

@@ -20,6 +20,7 @@
 #include "driver/day_table.h"
 #include "driver/settings.h"
 #include "export/figure_export.h"
+#include "forecast/forecast_curve.h"
 #include "forecast/forecast_file.h"
 #include "observations/day_reading.h"
 #include "observations/measurement_listing.h"
@@ -37,8 +38,8 @@ namespace {
 
 using FolderStatus = PlotState::FolderStatus;
 
-// The report: its lines, and what keeps a run from writing all twelve pictures with forecasts
-// and measurements, for the verdict.
+// The report: its lines, what keeps a run from writing all twelve pictures with forecasts and
+// measurements, and the warnings it would print all the same, for the verdict.
 class Report {
  public:
   explicit Report(MessageSink out) : out_(std::move(out)) {}
@@ -46,6 +47,12 @@ class Report {
     text += '\n';
     out_(text);
   }
+  // A warning, in the words a run prints it.
+  void warning(const std::string& text) {
+    line("warning: " + text);
+    ++warnings_;
+  }
+  int warnings() const { return warnings_; }
   void problem(std::string what) {
     if (std::find(problems_.begin(), problems_.end(), what) == problems_.end()) {
       problems_.push_back(std::move(what));
@@ -56,6 +63,7 @@ class Report {
  private:
   MessageSink out_;
   std::vector<std::string> problems_;
+  int warnings_ = 0;
 };
 
 // The messages that the run's procedures report, collected to become lines of the report.
@@ -68,8 +76,16 @@ class CollectedMessages {
       lines_.emplace_back(line);
     };
   }
-  void report_to(Report& report) const {
-    for (const std::string& line : lines_) report.line(line);
+  // Each line as a line of the report, those that `diagnostics` printed as warnings as warnings.
+  void report_to(Report& report, const Diagnostics& diagnostics) const {
+    const std::vector<std::string>& warnings = diagnostics.warnings();
+    for (const std::string& line : lines_) {
+      if (std::find(warnings.begin(), warnings.end(), line) != warnings.end()) {
+        report.warning(line);
+      } else {
+        report.line(line);
+      }
+    }
   }
 
  private:
@@ -195,6 +211,88 @@ void check_obstacles(const std::vector<std::string>& paths, Report& report) {
   }
 }
 
+// Whether every user of the machine may pass through each folder above `folder` (ending in
+// "/") to reach it.
+bool others_may_reach(const std::string& folder) {
+  for (std::string above = folder_of(folder.substr(0, folder.size() - 1)); above.size() > 1;
+       above = folder_of(above.substr(0, above.size() - 1))) {
+    struct stat info {};
+    if (::stat(above.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return false;
+  }
+  return true;
+}
+
+std::string mode_text(mode_t mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+// Whether the run could take its lock in `folder` (the forecast folder, ending in "/"), and
+// whether users who may not run the station could hold it: anyone who may open the folder for
+// reading may take its folder lock, and anyone who may open the lock file, its record lock.
+// Others keep what the web server needs, passing through the folder (x).
+void check_run_lock(const std::string& folder, Report& report) {
+  const std::string lock_file = folder + run_lock_file_name;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (error == ENOENT) return;  // reported with the folder
+    report.line(
+        "run lock: the forecast folder " + norvane::quoted(folder) +
+        " cannot be opened for reading, so a run cannot take its lock: " + error_text(error));
+    report.problem("the run lock cannot be taken");
+    return;
+  }
+  ::close(fd);
+  bool usable = true;
+  struct stat file_info {};
+  const bool file_exists = ::lstat(lock_file.c_str(), &file_info) == 0;
+  if (file_exists && S_ISREG(file_info.st_mode)) {
+    const int file_fd = ::open(lock_file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (file_fd < 0) {
+      usable = false;
+      report.line(
+          "run lock: the lock file " + norvane::quoted(lock_file) +
+          " cannot be opened for writing, so a run cannot take its lock: " + error_text(errno));
+      report.problem("the run lock cannot be taken");
+    } else {
+      ::close(file_fd);
+    }
+  }
+  // Where others may not reach the folder, they cannot open it or its lock file.
+  const bool reachable = others_may_reach(folder);
+  bool shared = false;
+  if (reachable && (info.st_mode & S_IROTH) != 0) {
+    shared = true;
+    const mode_t mode = info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
+    report.line("run lock: any user of this machine may open the forecast folder " +
+                norvane::quoted(folder) + " (mode " + mode_text(info.st_mode) +
+                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
+                shell_quoted(folder));
+    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
+                   shell_quoted(folder) + ")");
+  }
+  if (file_exists && S_ISREG(file_info.st_mode) && reachable && (info.st_mode & S_IXOTH) != 0 &&
+      (file_info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
+    shared = true;
+    const mode_t mode = file_info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
+    report.line("run lock: any user of this machine may open the lock file " +
+                norvane::quoted(lock_file) + " (mode " + mode_text(file_info.st_mode) +
+                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
+                shell_quoted(lock_file));
+    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
+                   shell_quoted(lock_file) + ")");
+  }
+  if (usable && !shared) {
+    report.line(
+        "run lock: can be taken, and other users of this machine cannot open the forecast "
+        "folder or its lock file");
+  }
+}
+
 // Looks at the folders a run writes in, and at the names it writes there.
 void check_folders(PlotState state, const std::vector<std::string>& lines, Report& report) {
   // The files a run writes, by the run's own names for them; its temporary files are named
@@ -215,6 +313,7 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     report.line("forecast folder (temporary BMPs, run lock): " +
                 folder_origin(lines, 2, state.forecast_dir) + ": " + forecast.text);
     if (!forecast.usable) report.problem(folder_problem("forecast folder", forecast, "written"));
+    check_run_lock(forecast_dir, report);
 
     const std::string archive_dir = folder_of(paths[0].archive_gif);
     const FolderLook archive = look_at_folder(archive_dir, W_OK, "writable");
@@ -223,7 +322,8 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     if (!archive.usable) report.problem(folder_problem("archive folder", archive, "written"));
 
     std::vector<std::string> files{temporary_path_in(forecast_dir, writer),
-                                   temporary_path_in(archive_dir, writer)};
+                                   temporary_path_in(archive_dir, writer),
+                                   forecast_dir + run_lock_file_name};
     for (const ExportPaths& day : paths) {
       files.push_back(day.temporary_bmp);
       files.push_back(day.archive_gif);
@@ -250,7 +350,8 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     report.line("picture folder (current pictures): " + folder_origin(lines, 6, state.picture_dir) +
                 ": " + pictures.text);
     if (!pictures.usable) report.problem(folder_problem("picture folder", pictures, "written"));
-    std::vector<std::string> files{temporary_path_in(picture_dir, writer)};
+    std::vector<std::string> files{temporary_path_in(picture_dir, writer),
+                                   picture_dir + std::string(file_names::run_record)};
     for (const ExportPaths& day : paths) files.push_back(day.current_gif);
     check_obstacles(files, report);
   }
@@ -271,19 +372,29 @@ void check_forecasts(const PlotState& state, Report& report) {
     const std::string label = "forecast of " + month->month_label() + ": ";
     const std::string path = forecast_file_path(state.forecast_dir, month->month_key);
     const ForecastFile file = read_forecast_file(path);
-    if (file.error != 0) {
-      report.line(label + norvane::quoted(path) + " cannot be read: " + error_text(file.error));
-      report.problem("no forecast for " + month->month_label());
+    // A figure without its forecast is still written: the run warns, and so does the check.
+    if (const auto warning = forecast_warning(path, file)) {
+      report.line(label + "none");
+      report.warning(*warning);
       continue;
     }
     const auto hours = std::count_if(file.values.begin(), file.values.end(),
                                      [](const auto& value) { return value.has_value(); });
     report.line(label + norvane::quoted(path) + ", " + std::to_string(hours) + " of " +
                 std::to_string(forecast_hours) + " hours hold a value");
-    if (hours == 0) {
-      report.problem("no forecast value for " + month->month_label());
-    }
   }
+}
+
+// Names a measurement file too large to hold a measurement, with its size: a run reads only its
+// first page, so the file costs nothing but its day's archive picture, which is kept.
+void report_oversized(const std::string& path, Report& report) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;
+  report.line("measurement file " + norvane::quoted(path) + " is " +
+              std::to_string(static_cast<std::uintmax_t>(info.st_size)) +
+              " bytes, larger than a measurement file can be");
+  report.problem("measurement file " + norvane::quoted(path) +
+                 " is larger than a measurement file can be");
 }
 
 // Lists the measurement folder once for all six days, as a run lists it when it does not change,
@@ -341,6 +452,9 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
     DaySight& sight = sights[static_cast<std::size_t>(day - 1)];
     sight = {true, station, read_day(folder, names, state)};
     const DayReading& reading = sight.reading;
+    if (reading.first_error == larger_than_a_measurement) {
+      report_oversized(state.observation_dir + reading.first_unreadable, report);
+    }
     unreadable.note_unreadable(reading.unreadable, state.observation_dir + reading.first_unreadable,
                                reading.first_error);
     std::string text = "measurements of " + state.date_labels[day];
@@ -367,12 +481,29 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   CollectedMessages messages;
   Diagnostics diagnostics(messages.sink());
   unreadable.report_unreadable(diagnostics);
-  messages.report_to(report);
+  messages.report_to(report, diagnostics);
   if (unreadable.unreadable_count() > 0) {
     report.problem(count_text(unreadable.unreadable_count(), "measurement file") +
                    " cannot be read");
   }
-  if (!recent_files) report.problem("no measurement file of today or yesterday");
+  // A run draws all the same, and says nothing of it (monitoring sees the newest measurement
+  // age): a station whose measurements stopped, or do not yet come, at the time of the check.
+  if (!recent_files) {
+    report.warning(
+        "no measurement file of today or yesterday (the pictures show no recent "
+        "measurement)");
+  }
+}
+
+// The verdict of a set-up a run would use to the full: with warnings, it would still write all
+// twelve pictures and exit with 0, so the check does too.
+std::string ready_verdict(int warnings) {
+  if (warnings == 0) {
+    return "verdict: ready: a run now would write all twelve pictures with forecasts and "
+           "measurements";
+  }
+  return "verdict: ready, with " + count_text(warnings, "warning") +
+         ": a run now would write all twelve pictures; see the warnings above";
 }
 
 // What a run would do with each day's archive picture, by the archive rules, and why.
@@ -393,7 +524,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
         count_text(static_cast<long>(plan.measurements.size()), "measurement");
     switch (plan.archive) {
       case ArchivePicture::keep_other_station:
-        text += "kept, " + other_station_text(files, day, *archived.record->station, sight.station,
+        text += "kept, " + other_station_text(files, day, *archived.head->station, sight.station,
                                               state.observation_dir);
         other_stations_days += (other_stations_days.empty() ? "" : ", ") + day.label;
         break;
@@ -410,7 +541,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
       case ArchivePicture::write:
         if (!archived.picture) {
           text += "written, " + drawn + " (no picture yet)";
-        } else if (!archived.record) {
+        } else if (!archived.head) {
           text += "written, " + drawn + " (no record yet)";
         } else if (plan.from_record > 0) {
           text += "merged: " + drawn + ", " + std::to_string(plan.from_record) +
@@ -422,7 +553,7 @@ void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report
     }
     report.line(text);
   }
-  messages.report_to(report);
+  messages.report_to(report, diagnostics);
   if (!other_stations_days.empty()) {
     report.problem("another station's days in the archive: " + other_stations_days);
   }
@@ -451,7 +582,7 @@ ExitStatus check(const RunRequest& request) {
   } else {
     report.problem("the settings cannot be used as they are");
   }
-  settings_messages.report_to(report);
+  settings_messages.report_to(report, settings_diagnostics);
 
   // Settings that are no settings file at all make a run read and write nothing.
   if (settings_usable) {
@@ -463,9 +594,7 @@ ExitStatus check(const RunRequest& request) {
   }
 
   if (report.problems().empty()) {
-    report.line(
-        "verdict: ready: a run now would write all twelve pictures with forecasts and "
-        "measurements");
+    report.line(ready_verdict(report.warnings()));
     return ExitStatus::success;
   }
   std::string verdict = "verdict: not ready: ";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "driver/run_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -47,12 +48,11 @@ std::string folder_name(std::string path) {
 // nothing new to write. Other writers' temporary files have other names and are left alone.
 void remove_leftover_temporaries(const PlotState& state, const std::string& writer) {
   if (state.forecast_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.forecast_dir), writer));
-    remove_file(
-        temporary_path_in(state.forecast_dir + std::string(file_names::archive_folder), writer));
+    remove_temporaries_in(folder_of(state.forecast_dir), writer);
+    remove_temporaries_in(state.forecast_dir + std::string(file_names::archive_folder), writer);
   }
   if (state.picture_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.picture_dir), writer));
+    remove_temporaries_in(folder_of(state.picture_dir), writer);
   }
 }
 
@@ -70,18 +70,24 @@ bool RunSession::take_lock() {
   // A refused forecast folder is not used at all; the working folder stands in for it.
   const std::string& folder =
       state_.forecast_dir_status == FolderStatus::refused ? state_.work_dir : state_.forecast_dir;
-  auto lock = RunLock::acquire(folder, lock_wait_);
-  if (auto* taken = std::get_if<RunLock>(&lock)) {
-    lock_ = std::move(*taken);
-    return true;
+  std::optional<RunLock::Failure> failure;
+  if (lock_) {
+    failure = lock_->retake(lock_wait_);
+  } else {
+    auto lock = RunLock::acquire(folder, lock_wait_);
+    if (auto* taken = std::get_if<RunLock>(&lock)) {
+      lock_ = std::move(*taken);
+    } else {
+      failure = std::get<RunLock::Failure>(std::move(lock));
+    }
   }
-  const auto& failure = std::get<RunLock::Failure>(lock);
-  if (failure.busy) {
-    diagnostics_.fail("another run holds the lock " + norvane::quoted(failure.path) +
+  if (!failure) return true;
+  if (failure->busy) {
+    diagnostics_.fail("another run holds the lock " + norvane::quoted(failure->path) +
                       "; gave up after " + seconds_text(lock_wait_) + " (nothing written)");
   } else {
-    diagnostics_.fail("cannot take the run lock " + norvane::quoted(failure.path) + ": " +
-                      failure.reason + " (nothing written)");
+    diagnostics_.fail("cannot take the run lock " + norvane::quoted(failure->path) + ": " +
+                      failure->reason + " (nothing written)");
   }
   return false;
 }
@@ -104,7 +110,12 @@ bool RunSession::prepare(const std::string& working_dir, std::chrono::millisecon
   return true;
 }
 
-bool RunSession::retake_lock() { return lock_.has_value() || take_lock(); }
+void RunSession::release_lock() {
+  if (lock_) lock_->release();
+  archive_sealed_ = false;
+}
+
+bool RunSession::retake_lock() { return (lock_ && lock_->held()) || take_lock(); }
 
 void RunSession::use_days(std::chrono::year_month_day last_day, std::chrono::year_month_day today) {
   using std::chrono::sys_days;
@@ -137,6 +148,7 @@ void RunSession::draw_day(int day_index) {
     // Until the measurements say otherwise, the day's data is taken as unseen.
     state.day_measurements = PlotState::DayMeasurements::not_seen;
     state.day_counts = {};
+    state.day_forecast = {};
     state.keep_archive = false;
     state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
     // Names, files, values, and their merge with the day's record.
@@ -240,6 +252,11 @@ void RunSession::add_to_summary(int day_index, const DayRecord& record, DrawnFro
     }
   }
   if (day.archive == PictureOutcome::kept) ++summary_.archive_pictures_kept;
+  if (std::none_of(state.day_forecast.begin(), state.day_forecast.end(),
+                   [](const auto& value) { return value.has_value(); })) {
+    ++summary_.days_without_forecast;
+  }
+  summary_.drew = true;
   summary_.days.push_back(std::move(day));
 }
 

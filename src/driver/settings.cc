@@ -22,19 +22,19 @@ struct FolderLine {
   PlotState::FolderStatus PlotState::*status;
   std::string (*example_name)();  // a file name the run puts behind the folder
   std::string_view name;          // what the folder is called in messages
-  std::string_view if_missing;    // what a run does without it
+  std::string_view if_missing;    // what a run does without it, in parentheses
 };
 
 constexpr std::array<FolderLine, 3> folder_lines{{
     {2, &PlotState::forecast_dir, &PlotState::forecast_dir_status,
      [] { return file_names::temporary_bmp(1); }, "forecast folder",
-     "nothing written: the run lock, the temporary BMPs and the archive are kept there"},
+     " (nothing written: the run lock, the temporary BMPs and the archive are kept there)"},
     {4, &PlotState::observation_dir, &PlotState::observation_dir_status,
      [] { return std::string("RM041_2026342153000.TXT"); }, "measurement folder",
-     station_data_unseen},
+     unseen_data_consequence},
     {6, &PlotState::picture_dir, &PlotState::picture_dir_status,
      [] { return file_names::current_picture(1); }, "picture folder",
-     "no current pictures written"},
+     " (no current pictures written)"},
 }};
 
 bool has_control_character(std::string_view line) {
@@ -71,7 +71,7 @@ void set_folder(PlotState& state, const FolderLine& line, std::string_view value
     state.*line.status = PlotState::FolderStatus::missing;
     if (!report_missing) return;
     diagnostics.fail(std::string(line.name) + " " + quoted(holder) + " of " + where + " " +
-                     quoted(value) + " is missing (" + std::string(line.if_missing) + ")");
+                     quoted(value) + " is missing" + std::string(line.if_missing));
     return;
   }
   const std::string example = quoted(folder + line.example_name());
@@ -110,7 +110,8 @@ bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics
     return true;
   }
 
-  // Lines 1, 3 and 5 are free text and not used.
+  // Lines 1, 3 and 5 are free text and not used. Nothing past the six lines is read.
+  file->limit_reading(InputFile::bytes_for_lines(6));
   int lines_read = 0;
   std::string line;
   while (lines_read < 6 && file->read_line(line)) {

@@ -32,8 +32,8 @@ std::string station_without_files_text(const Station& station, const PlotState& 
          quoted(state.observation_dir) + ": the first line of " +
          quoted(state.observation_dir + station.first_file) + " begins " +
          quoted(station.first_line.substr(0, 4)) + ", which names station style " +
-         std::to_string(station.kind) + ", whose files are named like " + quoted(example) + " (" +
-         std::string(station_data_unseen) + ")";
+         std::to_string(station.kind) + ", whose files are named like " + quoted(example) +
+         std::string(unseen_data_consequence);
 }
 
 const ObservationFolder& MeasurementListing::current(const PlotState& state,

@@ -153,6 +153,7 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
   station.first_file = *folder.first_file();
   int error = 0;
   auto file = InputFile::open(observation_dir + station.first_file, &error);
+  if (file) file->limit_reading(InputFile::page_bytes);
   if (file && !file->read_line(station.first_line)) error = file->read_error();
   if (error != 0) {
     station.problem = Station::Problem::cannot_read;
@@ -167,23 +168,23 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
 std::string station_problem_text(const Station& station, const std::string& observation_dir) {
   // Without the station's data the archive is kept, and the days that have a record are drawn
   // from it (archive/archive_rule.h); the run fails so that someone looks.
-  const std::string consequence = " (" + std::string(station_data_unseen) + ")";
+  constexpr std::string_view consequence = unseen_data_consequence;
   const std::string path = observation_dir + station.first_file;
   switch (station.problem) {
     case Station::Problem::none:
       break;
     case Station::Problem::cannot_list:
       return "cannot list measurement folder " + quoted(observation_dir) + ": " +
-             error_text(station.error) + consequence;
+             error_text(station.error) + std::string(consequence);
     case Station::Problem::no_file:
       return "measurement folder " + quoted(observation_dir) + " holds no measurement file" +
-             consequence;
+             std::string(consequence);
     case Station::Problem::cannot_read:
       return "cannot read measurement file " + quoted(path) + ": " + error_text(station.error) +
-             consequence;
+             std::string(consequence);
     case Station::Problem::unknown:
       return "no known station: the first line of " + quoted(path) + " begins " +
-             quoted(station.first_line.substr(0, 4)) + consequence;
+             quoted(station.first_line.substr(0, 4)) + std::string(consequence);
   }
   return "";
 }

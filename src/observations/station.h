@@ -31,10 +31,6 @@ namespace norvane {
 
 inline constexpr int station_kinds = 6;
 
-// What becomes of a run that cannot see the station's data, as its messages say it.
-inline constexpr std::string_view station_data_unseen =
-    "archive pictures kept, days with a record drawn from it";
-
 // The kind (1 to 6) whose key the identification line starts with, 0 for none.
 int station_kind_of_line(std::string_view identification_line);
 
@@ -94,6 +90,13 @@ struct Station {
 
 // Tells the station from `folder`, the listing of the measurement folder.
 Station identify_station(const ObservationFolder& folder, const std::string& observation_dir);
+
+// What a run does when it cannot see the station's data (the measurement folder missing, empty
+// or not listable, no station told, none of its files), as the message of the cause says it: an
+// archive picture that exists is kept, one that does not is written, and each day that has a
+// record is drawn from it, the others without measurements (archive/archive_rule.h).
+inline constexpr std::string_view unseen_data_consequence =
+    " (archive pictures kept, or written where missing; days with a record drawn from it)";
 
 // Why `station` could not be told, as a line for the operator (a problem other than none); the
 // run then cannot see the station's data, so it keeps the archive and draws the days that have a

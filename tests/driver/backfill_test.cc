@@ -11,12 +11,14 @@
 #include <filesystem>
 #include <sstream>
 #include <thread>
+#include <variant>
 
 #include "driver/day_table.h"
 #include "driver/run.h"
 #include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
+#include "util/run_lock.h"
 
 namespace norvane {
 namespace {
@@ -128,11 +130,12 @@ TEST(Backfill, LetsOtherRunsHaveTheLockBetweenDays) {
   while (!ended && work.list("fc/previous_foF2_plots").empty()) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
-  const int folder = ::open((work / "fc").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  ASSERT_EQ(::flock(folder, LOCK_EX), 0);
-  EXPECT_FALSE(ended);
-  EXPECT_LT(work.list("fc/previous_foF2_plots").size(), 22u * 3);
-  ::close(folder);
+  {
+    auto lock = RunLock::acquire(work / "fc/", std::chrono::seconds(60));
+    ASSERT_TRUE(std::holds_alternative<RunLock>(lock));
+    EXPECT_FALSE(ended);
+    EXPECT_LT(work.list("fc/previous_foF2_plots").size(), 22u * 3);
+  }
   backfilling.join();
   EXPECT_EQ(messages.str(), "");
 }
@@ -160,8 +163,8 @@ TEST(Backfill, RefusesDaysThatTwoDigitYearsCannotTellFromACenturyLater) {
             "1926-12-11 in \"" +
                 work.path() + "obs/\": the first line of \"" + work.path() +
                 "obs/26339M30.TXT\" begins \"Gibi\", which names station style 1, whose files "
-                "are named like \"26344M30.TXT\" (archive pictures kept, days with a record drawn "
-                "from it)\n"
+                "are named like \"26344M30.TXT\" (archive pictures kept, or written where missing; "
+                "days with a record drawn from it)\n"
                 "norvane_foF2: station style 1 names its files with two-digit years, which tell "
                 "apart only the days from 1926-12-11 on: the days before are not drawn\n"
                 "norvane_foF2: cannot read forecast file \"" +

@@ -125,19 +125,19 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
       (std::vector<std::string>{"plotfoF2.json", "plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
                                 "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
   const std::string& folder = work.path();
-  EXPECT_EQ(
-      result.messages,
-      "norvane_foF2: cannot read settings file \"" + folder +
-          "norvane_foF2.ini\": No such file or directory; all folders are taken as the "
-          "working folder\n"
-          "norvane_foF2: measurement folder \"" +
-          folder +
-          "\" holds no measurement file (archive pictures kept, days with a record drawn from it)\n"
-          "norvane_foF2: cannot read forecast file \"" +
-          folder +
-          "032024.txt\": No such file or directory (no forecast curve drawn)\n"
-          "norvane_foF2: cannot write archive pictures in folder \"" +
-          folder + "previous_foF2_plots/\": No such file or directory\n");
+  EXPECT_EQ(result.messages,
+            "norvane_foF2: cannot read settings file \"" + folder +
+                "norvane_foF2.ini\": No such file or directory; all folders are taken as the "
+                "working folder\n"
+                "norvane_foF2: measurement folder \"" +
+                folder +
+                "\" holds no measurement file (archive pictures kept, or written where missing; "
+                "days with a record drawn from it)\n"
+                "norvane_foF2: cannot read forecast file \"" +
+                folder +
+                "032024.txt\": No such file or directory (no forecast curve drawn)\n"
+                "norvane_foF2: cannot write archive pictures in folder \"" +
+                folder + "previous_foF2_plots/\": No such file or directory\n");
 }
 
 TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {

@@ -109,13 +109,13 @@ TEST(Settings, RefusesFolderLinesThatAreNotTextAndWarnsOfFolderLinesThatMisleadQ
   work.write("norvane_foF2.ini", "a\nfc/\nb\nobs/\nc\nnowhere/\n");
   const auto missing = read_from(work.path());
   const std::string of_settings = " of settings file \"" + work.path() + "norvane_foF2.ini\"";
-  EXPECT_EQ(
-      missing.messages,
-      "norvane_foF2: measurement folder \"" + work.path() + "obs/\"" + of_settings +
-          " line 4 \"obs/\" is missing (archive pictures kept, days with a record drawn from it)\n"
-          "norvane_foF2: picture folder \"" +
-          work.path() + "nowhere/\"" + of_settings +
-          " line 6 \"nowhere/\" is missing (no current pictures written)\n");
+  EXPECT_EQ(missing.messages,
+            "norvane_foF2: measurement folder \"" + work.path() + "obs/\"" + of_settings +
+                " line 4 \"obs/\" is missing (archive pictures kept, or written where missing; "
+                "days with a record drawn from it)\n"
+                "norvane_foF2: picture folder \"" +
+                work.path() + "nowhere/\"" + of_settings +
+                " line 6 \"nowhere/\" is missing (no current pictures written)\n");
   EXPECT_EQ(missing.state.picture_dir_status, PlotState::FolderStatus::missing);
 }
 
