@@ -35,20 +35,14 @@ std::optional<timespec> modified(const std::string& path) {
   return info.st_mtim;
 }
 
-Json value_json(const std::optional<double>& value) { return value ? Json(*value) : Json(nullptr); }
-
-// A day's entry: its date and picture, and what its record tells, when it has one.
-Json entry_of(const Day& day, const DayRecord* record) {
+// A day's entry: its date and picture, and what its record tells (its head does), when it has
+// one.
+Json entry_of(const Day& day, const RecordHead* head) {
   Json entry = {{"date", day.iso()}, {"picture", file_names::archive_picture(day)}};
-  if (record == nullptr) return entry;
-  const DayFigures figures = figures_of(*record);
+  if (head == nullptr) return entry;
   entry["record"] = file_names::day_record(day);
   entry["csv"] = file_names::day_csv(day);
-  entry["measurements"] = counts_json(figures.with_value, figures.without_value);
-  entry["newest"] = newest_json(figures.newest);
-  entry["min_mhz"] = value_json(figures.min_mhz);
-  entry["max_mhz"] = value_json(figures.max_mhz);
-  entry["mean_deviation_percent"] = value_json(figures.mean_deviation_percent);
+  add_figures(entry, head->figures, "measurements");
   return entry;
 }
 
@@ -182,8 +176,8 @@ YearFile Index::read_year(int year) {
 
 Json Index::entry(const Day& day) {
   const std::string path = archive_day_files(dir_, day).record;
-  const DayRecordRead read = read_day_record(path, day, diagnostics_);
-  return entry_of(day, read.record ? &*read.record : nullptr);
+  const RecordHeadRead read = read_record_head(path, day, diagnostics_);
+  return entry_of(day, read.head ? &*read.head : nullptr);
 }
 
 void Index::check_year(int year) {

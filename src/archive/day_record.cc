@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -47,9 +48,12 @@ std::optional<double> deviation_of(const ForecastValues& forecast, const Measure
 }
 
 Json measurement_json(const Measurement& measurement) {
-  Json entry = {{"time", time_of_day_text(measurement.minute_of_day())},
-                {"file", measurement.file},
-                {"value_mhz", nullptr}};
+  // Built member by member, which costs a fraction of an initializer list: a day's record holds
+  // up to 1,440 of them.
+  Json entry(Json::value_t::object);
+  entry["time"] = time_of_day_text(measurement.minute_of_day());
+  entry["file"] = measurement.file;
+  entry["value_mhz"] = nullptr;
   if (measurement.value) {
     const double mhz = mhz_of(*measurement.value);
     entry["value_mhz"] = mhz;
@@ -122,6 +126,25 @@ std::optional<Measurement> measurement_of(const Json& entry) {
   return measurement;
 }
 
+// A member that is a number or null: its value, or nothing; `*sound` cleared when it is neither.
+std::optional<double> number_or_null(const Json& object, std::string_view key, bool* sound) {
+  const Json* value = member(object, key);
+  if (value == nullptr || !(value->is_null() || value->is_number())) {
+    *sound = false;
+    return std::nullopt;
+  }
+  if (value->is_null()) return std::nullopt;
+  return value->get<double>();
+}
+
+std::optional<int> count_member(const Json& object, std::string_view key) {
+  const Json* value = member(object, key);
+  if (value == nullptr || !value->is_number_integer() || *value < 0 || *value > 24 * 60) {
+    return std::nullopt;
+  }
+  return value->get<int>();
+}
+
 // The head of a record file, checked; nothing, with `*problem` saying why, when it is no head of
 // a record of `day`.
 std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::string* problem) {
@@ -139,6 +162,12 @@ std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::st
     *problem = "its forecast is not 24 values in MHz";
     return std::nullopt;
   }
+  const auto figures = figures_in(file, "counts");
+  if (!figures) {
+    *problem = "its counts and figures are not sound";
+    return std::nullopt;
+  }
+  head.figures = *figures;
   const std::string* digest = text_member(file, "measurements_digest");
   if (digest == nullptr || digest->size() != 16 ||
       digest->find_first_not_of("0123456789abcdef") != std::string::npos) {
@@ -183,7 +212,45 @@ std::string measurements_digest(std::span<const Measurement> measurements) {
 }
 
 RecordHead head_of(const DayRecord& record) {
-  return {record.station, record.forecast, measurements_digest(record.measurements)};
+  return {record.station, record.forecast, figures_of(record),
+          measurements_digest(record.measurements)};
+}
+
+void add_figures(Json& object, const DayFigures& figures, std::string_view counts_key) {
+  object[std::string(counts_key)] = counts_json(figures.with_value, figures.without_value);
+  object["newest"] = newest_json(figures.newest);
+  object["min_mhz"] = value_json(figures.min_mhz);
+  object["max_mhz"] = value_json(figures.max_mhz);
+  object["mean_deviation_percent"] = value_json(figures.mean_deviation_percent);
+}
+
+std::optional<DayFigures> figures_in(const Json& object, std::string_view counts_key) {
+  DayFigures figures;
+  const Json* counts = member(object, counts_key);
+  const auto with_value =
+      counts && counts->is_object() ? count_member(*counts, "with_value") : std::nullopt;
+  const auto without_value =
+      counts && counts->is_object() ? count_member(*counts, "without_value") : std::nullopt;
+  if (!with_value || !without_value) return std::nullopt;
+  figures.with_value = *with_value;
+  figures.without_value = *without_value;
+  bool sound = true;
+  const Json* newest = member(object, "newest");
+  if (newest == nullptr || !(newest->is_null() || newest->is_object())) return std::nullopt;
+  if (newest->is_object()) {
+    const std::string* time = text_member(*newest, "time");
+    const auto minute = time ? read_time_of_day(*time) : std::nullopt;
+    if (!minute) return std::nullopt;
+    figures.newest = NewestMeasurement{*minute, number_or_null(*newest, "value_mhz", &sound),
+                                       number_or_null(*newest, "forecast_mhz", &sound),
+                                       number_or_null(*newest, "curve_mhz", &sound),
+                                       number_or_null(*newest, "deviation_percent", &sound)};
+  }
+  figures.min_mhz = number_or_null(object, "min_mhz", &sound);
+  figures.max_mhz = number_or_null(object, "max_mhz", &sound);
+  figures.mean_deviation_percent = number_or_null(object, "mean_deviation_percent", &sound);
+  if (!sound) return std::nullopt;
+  return figures;
 }
 
 bool RecordedStation::is(const RecordedStation& other) const {
@@ -269,21 +336,21 @@ Json day_record_json(const DayRecord& record) {
   for (const Measurement& measurement : record.measurements) {
     measurements.push_back(measurement_json(measurement));
   }
-  const DayFigures figures = figures_of(record);
   Json station = nullptr;
   if (record.station) {
     station = {{"first_line", record.station->first_line}, {"style", record.station->style}};
   }
-  return {{"format", record_format},
-          {"version", json_format_version},
-          {"date", record.day.iso()},
-          {"station", std::move(station)},
-          {"forecast_mhz", std::move(forecast)},
-          {"measurements_digest", measurements_digest(record.measurements)},
-          {"measurements", std::move(measurements)},
-          {"counts", counts_json(figures.with_value, figures.without_value)},
-          {"drawn_at", record.drawn_at},
-          {"program", record.program}};
+  Json file = {{"format", record_format},
+               {"version", json_format_version},
+               {"date", record.day.iso()},
+               {"station", std::move(station)},
+               {"forecast_mhz", std::move(forecast)}};
+  add_figures(file, figures_of(record), "counts");
+  file["measurements_digest"] = measurements_digest(record.measurements);
+  file["measurements"] = std::move(measurements);
+  file["drawn_at"] = record.drawn_at;
+  file["program"] = record.program;
+  return file;
 }
 
 std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::string* problem) {
@@ -313,10 +380,8 @@ std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::st
     *problem = "its digest is not that of its measurements";
     return std::nullopt;
   }
-  const DayFigures figures = figures_of(record);
-  const Json* counts = member(file, "counts");
-  if (counts == nullptr || *counts != counts_json(figures.with_value, figures.without_value)) {
-    *problem = "its counts are not those of its measurements";
+  if (head->figures != figures_of(record)) {
+    *problem = "its counts and figures are not those of its measurements";
     return std::nullopt;
   }
   const std::string* drawn_at = text_member(file, "drawn_at");
@@ -362,21 +427,23 @@ RecordHeadRead read_record_head(const std::string& path, const Day& day, Diagnos
 
 std::string day_csv_text(const DayRecord& record) {
   std::string text = "time_ut,fof2_mhz,forecast_mhz\n";
+  text.reserve(text.size() + record.measurements.size() * 32);
   const std::string date = record.day.iso();
-  char field[64];
+  const auto add_fixed = [&text](double value, int decimals) {
+    char field[64];
+    const auto written =
+        std::to_chars(field, field + sizeof field, value, std::chars_format::fixed, decimals);
+    text.append(field, written.ptr);
+  };
   for (const Measurement& measurement : record.measurements) {
     text += date;
     text += 'T';
     text += time_of_day_text(measurement.minute_of_day());
     text += "Z,";
-    if (measurement.value) {
-      std::snprintf(field, sizeof field, "%.1f", mhz_of(*measurement.value));
-      text += field;
-    }
+    if (measurement.value) add_fixed(mhz_of(*measurement.value), 1);
     text += ',';
     if (const auto curve = forecast_curve_value(record.forecast, measurement.minute_of_day())) {
-      std::snprintf(field, sizeof field, "%.2f", mhz_of(*curve));
-      text += field;
+      add_fixed(mhz_of(*curve), 2);
     }
     text += '\n';
   }

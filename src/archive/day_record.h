@@ -61,10 +61,25 @@ struct DayRecord {
   bool same_figure(const DayRecord& other) const;
 };
 
-// A record's head: whose day it is, the forecast drawn, and a digest of the measurements drawn.
+// What the index and the run record tell of a day: its counts, its newest measurement, its
+// lowest and highest value and how far its values lie from the forecast curve, on average.
+struct DayFigures {
+  int with_value = 0;
+  int without_value = 0;
+  std::optional<NewestMeasurement> newest;
+  std::optional<double> min_mhz;
+  std::optional<double> max_mhz;
+  std::optional<double> mean_deviation_percent;
+  bool operator==(const DayFigures&) const = default;
+};
+DayFigures figures_of(const DayRecord& record);
+
+// A record's head: whose day it is, the forecast drawn, the figures of its measurements, and a
+// digest of the measurements drawn.
 struct RecordHead {
   std::optional<RecordedStation> station;
   ForecastValues forecast{};
+  DayFigures figures;
   std::string digest;
   bool operator==(const RecordHead&) const = default;
 };
@@ -79,22 +94,15 @@ DayRecord make_day_record(const Day& day, std::optional<RecordedStation> station
                           const ForecastValues& forecast, std::vector<Measurement> measurements,
                           std::string drawn_at, std::string program);
 
-// What the index and the run record tell of a day: its counts, its newest measurement, its
-// lowest and highest value and how far its values lie from the forecast curve, on average.
-struct DayFigures {
-  int with_value = 0;
-  int without_value = 0;
-  std::optional<NewestMeasurement> newest;
-  std::optional<double> min_mhz;
-  std::optional<double> max_mhz;
-  std::optional<double> mean_deviation_percent;
-};
-DayFigures figures_of(const DayRecord& record);
-
 // The JSON of a day's counts ({"with_value", "without_value"}) and of its newest measurement
 // (null when there is none), as the run record and the year files give them.
 Json counts_json(int with_value, int without_value);
 Json newest_json(const std::optional<NewestMeasurement>& newest);
+// Adds the members of `figures` to `object`: the counts as `counts_key`, then "newest",
+// "min_mhz", "max_mhz" and "mean_deviation_percent"; and the figures those members of `object`
+// give, if they are sound.
+void add_figures(Json& object, const DayFigures& figures, std::string_view counts_key);
+std::optional<DayFigures> figures_in(const Json& object, std::string_view counts_key);
 
 // The record's file, and the record a file holds: nothing, with `*problem` saying why, when it
 // is no sound record of `day`.

@@ -48,6 +48,7 @@ struct NewestMeasurement {
   std::optional<double> forecast_mhz;
   std::optional<double> curve_mhz;
   std::optional<double> deviation_percent;
+  bool operator==(const NewestMeasurement&) const = default;
 };
 
 // One day's figure and what became of its pictures.

@@ -41,9 +41,11 @@ std::optional<year_month_day> read_date(std::string_view text) {
 }
 
 std::string time_of_day_text(int minute_of_day) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d", minute_of_day / 60 % 100, minute_of_day % 60);
-  return text;
+  // Written digit by digit: a day's record writes it for every measurement.
+  const int hours = minute_of_day / 60 % 100;
+  const int minutes = minute_of_day % 60;
+  return {static_cast<char>('0' + hours / 10), static_cast<char>('0' + hours % 10), ':',
+          static_cast<char>('0' + minutes / 10), static_cast<char>('0' + minutes % 10)};
 }
 
 std::optional<int> read_time_of_day(std::string_view text) {
