@@ -14,7 +14,8 @@
 // has come, gone or been replaced since, and a run updates only the entries of the days it wrote.
 // A run killed between a record and its index, a restore, a clean-up or a backfill changes the
 // folder's time, and the next run checks every year file against the records (by their times,
-// reading only the records newer than their year file or without their entry) and rebuilds what
+// reading the heads of only the records newer than their year file or without their entry) and
+// rebuilds what
 // does not agree. Each run also checks the year files of its days against those days' records'
 // times, which finds a year file copied back in place. A year file or index.json that is damaged
 // (archive/json_file.h) is a warning, and made again from the records.

@@ -10,12 +10,12 @@
 //
 // The record is rewritten only when what it records changes: its "drawn_at" tells when the
 // figure last changed, and a run that finds the day as recorded writes nothing, as it keeps an
-// unchanged picture. Its head (what comes before its measurements: the station, the forecast and
-// a digest of the measurements) tells a run, at the cost of reading a few hundred bytes, whose
-// day it is and whether the folder holds just what it records; the whole record is read only
-// when the folder holds something else. The picture is written first, then the CSV, then the
-// record, so that a run killed in between leaves a record that the next run finds out of date and
-// writes again. docs/files.md describes both files.
+// unchanged picture. Its head (what comes before its measurements: the station, the forecast,
+// the day's figures and a digest of the measurements) tells a run, at the cost of reading a few
+// hundred bytes, whose day it is and whether the folder holds just what it records, and the
+// index what to list; the whole record is read only when the folder holds something else. The
+// picture is written first, then the CSV, then the record, so that a run killed in between leaves a
+// record that the next run finds out of date and writes again. docs/files.md describes both files.
 #pragma once
 
 #include <optional>
