@@ -2,11 +2,12 @@
 #include "surface/drawing_surface.h"
 
 #include <gd.h>
-#include <gdfontmb.h>
 
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
+
+#include "surface/bitmap_font.h"
 
 namespace norvane {
 namespace {
@@ -193,11 +194,21 @@ void DrawingSurface::set_text_position(double x, double y) {
 }
 
 void DrawingSurface::print_text(std::string_view text) {
-  const std::string characters(text);
-  gdImageString(raster_.get(), gdFontGetMediumBold(), whole_pixel(column_at(text_x_)),
-                whole_pixel(row_at(text_y_)),
-                reinterpret_cast<unsigned char*>(const_cast<char*>(characters.c_str())),
-                palette_index(colours::text));
+  const int index = palette_index(colours::text);
+  int left = whole_pixel(column_at(text_x_));
+  const int top = whole_pixel(row_at(text_y_));
+  for (const char character : text) {
+    if (const GlyphRows* glyph = glyph_of(character)) {
+      for (int row = 0; row < glyph_height; ++row) {
+        for (int column = 0; column < glyph_width; ++column) {
+          if (((*glyph)[row] & (0x80 >> column)) != 0) {
+            set_pixel_in_raster(left + column, top + row, index);
+          }
+        }
+      }
+    }
+    left += glyph_width;
+  }
 }
 
 void DrawingSurface::clear() {

@@ -10,8 +10,8 @@
 // point share its pixel, and the four border lines of the frame meet at the corners. Lines are
 // 1 pixel wide and, as in the window system the figures were designed on, leave out their end
 // pixel: the frame's borders run to x = 242 to end on the right border at 241, and grid lines
-// that end on a border do not paint over it. Circles are round in pixels; text is libgd's
-// 13-pixel bold bitmap font. Drawing outside the raster is clipped without error.
+// that end on a border do not paint over it. Circles are round in pixels; text is the bold
+// 7 x 13 bitmap face of surface/bitmap_font.h. Drawing outside the raster is clipped without error.
 //
 // The raster keeps a palette: a figure has seven colours, and a palette raster holds each of
 // them exactly (up to 256 colours) while making the snapshot written for each figure a third of

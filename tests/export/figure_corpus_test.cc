@@ -29,7 +29,7 @@ TEST(FigureCorpus, EveryFigureDrawsTheReferencePictureToThePixel) {
       const std::string name = "plotfoF2" + std::to_string(slot) + ".gif";
       SCOPED_TRACE(name);
       const std::string reference =
-          std::string(NORVANE_FIGURE_CORPUS) + "/" + corpus_case.name + "/" + name;
+          std::string(NORVANE_TEST_DATA) + "/figures/" + corpus_case.name + "/" + name;
       EXPECT_EQ(testing::Picture::load(pictures + name), testing::Picture::load(reference));
       const auto comments = testing::gif_comment_texts(pictures + name);
       ASSERT_EQ(comments.size(), 1u);
