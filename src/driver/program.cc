@@ -13,7 +13,7 @@
 #include "driver/command_line.h"
 #include "driver/run.h"
 #include "driver/version.h"
-#include "surface/gd_version.h"
+#include "export/image_converter.h"
 #include "util/file_write.h"
 
 namespace norvane {
@@ -46,7 +46,7 @@ ExitStatus run_program(const ProgramRequest& request) {
     case CommandLine::Action::version:
       request.standard_output(std::string(program_name) + " " + std::string(program_version) +
                               "\n");
-      request.standard_output("libgd " + gd_version() + "\n");
+      request.standard_output("giflib " + giflib_version() + "\n");
       return ExitStatus::success;
     default:
       break;

@@ -2,7 +2,6 @@
 // The built program, run as the scheduler and an operator run it, in a temporary working folder.
 #include "support/program.h"
 
-#include <gd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -189,7 +188,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   const auto version = testing::run_program(work.path(), {.arguments = {"--version"}});
   EXPECT_EQ(version.exit_status, 0);
   EXPECT_EQ(version.standard_output,
-            "norvane_foF2 " NORVANE_VERSION "\nlibgd " GD_VERSION_STRING "\n");
+            "norvane_foF2 " NORVANE_VERSION "\ngiflib " NORVANE_GIFLIB_VERSION "\n");
   EXPECT_EQ(version.standard_error, "");
 
   const struct {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "support/gif_picture.h"
 
-#include <gd.h>
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -58,31 +57,12 @@ Rgb colour_of(const ColorMapObject* map, int index) {
 
 }  // namespace
 
-Picture Picture::load_other_bmp(const std::vector<unsigned char>& bytes, const std::string& path) {
-  gdImagePtr image = gdImageCreateFromBmpPtr(static_cast<int>(bytes.size()),
-                                             const_cast<unsigned char*>(bytes.data()));
-  if (image == nullptr) throw std::runtime_error("not a BMP picture: " + path);
-  const std::unique_ptr<gdImage, decltype(&gdImageDestroy)> owner(image, &gdImageDestroy);
-  Picture picture;
-  picture.width_ = gdImageSX(image);
-  picture.height_ = gdImageSY(image);
-  for (int row = 0; row < picture.height_; ++row) {
-    for (int column = 0; column < picture.width_; ++column) {
-      const int colour = gdImageGetPixel(image, column, row);
-      picture.pixels_.push_back({static_cast<std::uint8_t>(gdImageRed(image, colour)),
-                                 static_cast<std::uint8_t>(gdImageGreen(image, colour)),
-                                 static_cast<std::uint8_t>(gdImageBlue(image, colour))});
-    }
-  }
-  return picture;
-}
-
 Picture Picture::load(const std::string& path) {
   const std::vector<unsigned char> bytes = read_bytes(path);
   Picture picture;
   if (bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M') {
     const auto bmp = decode_indexed_bmp(bytes);
-    if (!bmp) return load_other_bmp(bytes, path);
+    if (!bmp) throw std::runtime_error("not a BMP of this program: " + path);
     picture.width_ = bmp->width;
     picture.height_ = bmp->height;
     for (const std::uint8_t index : bmp->indexes) picture.pixels_.push_back(bmp->palette[index]);
@@ -99,18 +79,9 @@ Picture Picture::load(const std::string& path) {
   picture.pixels_.assign(
       static_cast<std::size_t>(gif.SWidth) * gif.SHeight,
       gif.SColorMap != nullptr ? colour_of(gif.SColorMap, gif.SBackGroundColor) : Rgb{});
-  // An interlaced image stores every eighth row from 0, then from 4, every fourth from 2 and
-  // every second from 1.
-  std::vector<int> rows;
-  if (place.Interlace) {
-    for (const auto& [first, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
-      for (int row = first; row < place.Height; row += step) rows.push_back(row);
-    }
-  } else {
-    for (int row = 0; row < place.Height; ++row) rows.push_back(row);
-  }
+  // DGifSlurp gives the rows of an interlaced image in their places already.
   for (int stored = 0; stored < place.Height; ++stored) {
-    const int row = place.Top + rows[static_cast<std::size_t>(stored)];
+    const int row = place.Top + stored;
     for (int column = 0; column < place.Width; ++column) {
       const int x = place.Left + column;
       if (row >= gif.SHeight || x >= gif.SWidth) continue;

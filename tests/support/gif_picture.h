@@ -36,8 +36,6 @@ class Picture {
   bool operator==(const Picture& other) const = default;
 
  private:
-  static Picture load_other_bmp(const std::vector<unsigned char>& bytes, const std::string& path);
-
   int width_ = 0;
   int height_ = 0;
   std::vector<Rgb> pixels_;
