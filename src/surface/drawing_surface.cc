@@ -66,6 +66,8 @@ DrawingSurface::DrawingSurface()
 
 void DrawingSurface::new_raster(int width, int height) {
   if (width <= 0 || height <= 0) throw std::invalid_argument("raster size must be positive");
+  // The raster it replaces goes first, so that the new one can take its memory.
+  raster_ = {};
   // The background is the palette's first colour, so a raster of zeros is all background.
   raster_ = {width,
              height,
