@@ -28,7 +28,7 @@
 //     that writes their pictures), as a machine serving a network of stations would: CPU
 //     seconds and wall time per station run;
 //   - year: listing the folder once (a run lists it once while it does not change) and six
-//     times; `norvane_foF2 --check`, against listing it once; a backfill of all 365 days
+//     times, and its I/O floor as for the week; `norvane_foF2 --check`, against listing it once; a backfill of all 365 days
 //     (`--backfill`, the archive pictures removed before each timed run so that each writes them
 //     all), against listing the folder once and opening and reading each of its files once.
 // Each folder is prepared and written out to disk just before its runs. The measurement
@@ -526,10 +526,10 @@ double list_folder(const fs::path& folder, long expected_entries, int passes) {
   return duration<double, std::milli>(steady_clock::now() - start).count();
 }
 
-// Lists `folder` once and opens and reads each of its files whose name does not begin with
-// `skipped` (when given); returns the time in ms.
+// Lists `folder` once and opens and reads each of its files, or only those whose names begin
+// with one of `stems` when given; returns the time in ms.
 double list_and_read_folder(const fs::path& folder, long expected_files,
-                            std::string_view skipped = {}) {
+                            const std::vector<std::string>& stems = {}) {
   const auto start = steady_clock::now();
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) fail_with_errno("cannot list folder \"" + folder.string() + "\"", errno);
@@ -540,7 +540,11 @@ double list_and_read_folder(const fs::path& folder, long expected_files,
     const dirent* entry = ::readdir(listing);
     if (entry == nullptr) break;
     if (entry->d_name[0] == '.') continue;
-    if (!skipped.empty() && std::string_view(entry->d_name).starts_with(skipped)) continue;
+    const std::string_view name = entry->d_name;
+    if (!stems.empty() && std::none_of(stems.begin(), stems.end(), [&](const std::string& stem) {
+          return name.starts_with(stem);
+        }))
+      continue;
     const int fd = ::openat(::dirfd(listing), entry->d_name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail_with_errno(std::string("cannot open \"") + entry->d_name + "\"", errno);
     while (::read(fd, buffer, sizeof buffer) > 0) {
@@ -555,6 +559,20 @@ double list_and_read_folder(const fs::path& folder, long expected_files,
     throw Failure("folder \"" + folder.string() + "\" gave " + std::to_string(files) +
                   " files to read, " + std::to_string(expected_files) + " expected");
   return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+// The beginnings of the names of the Rome station's files of the six days a run on `today`
+// draws.
+std::vector<std::string> six_days_stems(year_month_day today) {
+  std::vector<std::string> stems;
+  for (int before = 0; before < 6; ++before) {
+    const year_month_day date{sys_days{today} - days{before}};
+    char stem[32];
+    std::snprintf(stem, sizeof stem, "RM041_%04d%03d", static_cast<int>(date.year()),
+                  day_of_year(date));
+    stems.push_back(stem);
+  }
+  return stems;
 }
 
 // A date as YYYY-MM-DD.
@@ -713,18 +731,14 @@ int run(int argc, char** argv) {
   };
 
   // The week. Its I/O floor is starting a program, listing the folder once and reading the
-  // files of the six days a run draws (all but those of the week's first day), timed in turn
-  // with the runs.
+  // files of the six days a run draws, timed in turn with the runs.
+  const std::vector<std::string> stems = six_days_stems(today);
   const WorkingFolder week = prepare("week", 7, 15);
   const fs::path week_measurements = week.path / "measurements";
-  const year_month_day week_first{sys_days{today} - days{6}};
-  char first_day_stem[32];
-  std::snprintf(first_day_stem, sizeof first_day_stem, "RM041_%04d%03d",
-                static_cast<int>(week_first.year()), day_of_year(week_first));
-  const long week_read = week.measurement_files - 96;
+  const long week_read = 6 * 96;
   std::vector<double> week_read_times;
   const auto week_reports = measure_runs(programs, week, week_runs, today, temporary.path(), [&] {
-    week_read_times.push_back(list_and_read_folder(week_measurements, week_read, first_day_stem));
+    week_read_times.push_back(list_and_read_folder(week_measurements, week_read, stems));
   });
   tally(week_reports);
   const double week_floor_ms = start_ms + median(week_read_times);
@@ -751,16 +765,19 @@ int run(int argc, char** argv) {
   all_succeeded = measure_stations(programs, temporary.path(), today, 1000) && all_succeeded;
 
   // The year. A run lists the folder once while it does not change; listing it once and six
-  // times is timed in turn with the runs. The folder holds its files plus "." and "..".
+  // times, and the I/O floor (starting a program, listing the folder once and reading the six
+  // days' files), are timed in turn with the runs. The folder holds its files plus "." and "..".
   const WorkingFolder year = prepare("year", 365, 3);
   const fs::path year_measurements = year.path / "measurements";
   const long expected_entries = year.measurement_files + 2;
   list_folder(year_measurements, expected_entries, 6);  // warm-up
   std::vector<double> one_listing_times;
   std::vector<double> six_listing_times;
+  std::vector<double> year_read_times;
   const auto year_reports = measure_runs(programs, year, year_runs, today, temporary.path(), [&] {
     one_listing_times.push_back(list_folder(year_measurements, expected_entries, 1));
     six_listing_times.push_back(list_folder(year_measurements, expected_entries, 6));
+    year_read_times.push_back(list_and_read_folder(year_measurements, 6 * 480, stems));
   });
   tally(year_reports);
   const double one_listing_ms = median(one_listing_times);
@@ -769,6 +786,14 @@ int run(int argc, char** argv) {
   print_ratios(
       "year: run / list once", programs, year_reports,
       [](const ProgramReport& report) { return report.median_ms; }, one_listing_ms);
+  const double year_floor_ms = start_ms + median(year_read_times);
+  std::printf(
+      "year: I/O floor %.2f ms: starting a program %.2f ms, listing the folder and reading the "
+      "six days' %d files %.2f ms\n",
+      year_floor_ms, start_ms, 6 * 480, median(year_read_times));
+  print_ratios(
+      "year: run / I/O floor", programs, year_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, year_floor_ms);
 
   // --check lists the folder once for all six days. It looks up users, which a static program
   // cannot do where the C library's name service modules are shared libraries (it crashes in
