@@ -144,19 +144,9 @@ std::uint8_t DrawingSurface::palette_index(Rgb colour) {
   std::vector<Rgb>& palette = raster_.palette;
   const auto found = std::find(palette.begin(), palette.end(), colour);
   if (found != palette.end()) return static_cast<std::uint8_t>(found - palette.begin());
-  if (palette.size() < 256) {
-    palette.push_back(colour);
-    return static_cast<std::uint8_t>(palette.size() - 1);
-  }
-  const auto distance = [&](const Rgb& entry) {
-    const auto square = [](int a, int b) { return (a - b) * (a - b); };
-    return square(entry.red, colour.red) + square(entry.green, colour.green) +
-           square(entry.blue, colour.blue);
-  };
-  return static_cast<std::uint8_t>(
-      std::min_element(palette.begin(), palette.end(),
-                       [&](const Rgb& a, const Rgb& b) { return distance(a) < distance(b); }) -
-      palette.begin());
+  if (palette.size() == 256) throw std::length_error("a raster holds at most 256 colours");
+  palette.push_back(colour);
+  return static_cast<std::uint8_t>(palette.size() - 1);
 }
 
 void DrawingSurface::set_pixel_in_raster(int column, int row, std::uint8_t index) {

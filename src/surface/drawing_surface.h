@@ -91,8 +91,8 @@ class DrawingSurface {
   Rgb pixel(int column, int row) const;
 
  private:
-  // The raster's palette entry for `colour`, added at first use; once the palette is full, the
-  // nearest colour in it.
+  // The raster's palette entry for `colour`, added at first use (a figure has seven colours of
+  // the 256 a palette holds).
   std::uint8_t palette_index(Rgb colour);
   // Sets the pixel when it lies on the raster.
   void set_pixel_in_raster(int column, int row, std::uint8_t index);
