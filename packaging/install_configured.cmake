@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: MIT
 # Included by the install step (packaging/CMakeLists.txt): writes the systemd units and the cron.d
 # example with the path of the installed program, and installs them; into /usr, also the Debian
-# package's changelog. It runs when the prefix is certain: CMAKE_INSTALL_PREFIX is then the one
-# installed into (/usr under cpack).
+# package's changelog and news, and the web servers' snippets as the package's conffiles. It runs
+# when the prefix is certain: CMAKE_INSTALL_PREFIX is then the one installed into (/usr under
+# cpack).
 cmake_path(SET norvane_prefix NORMALIZE "${CMAKE_INSTALL_PREFIX}/")
 cmake_path(ABSOLUTE_PATH norvane_bindir BASE_DIRECTORY "${norvane_prefix}" NORMALIZE
            OUTPUT_VARIABLE NORVANE_BINDIR)
@@ -44,7 +45,8 @@ file(INSTALL DESTINATION "${norvane_full_docdir}/examples/cron.d" TYPE FILE
 
 if(norvane_prefix STREQUAL "/usr/")
   file(INSTALL DESTINATION "${norvane_full_docdir}" TYPE FILE
-       FILES "${norvane_packaging_binary}/changelog.Debian.gz")
+       FILES "${norvane_packaging_binary}/changelog.Debian.gz"
+             "${norvane_packaging_binary}/NEWS.Debian.gz")
 endif()
 
 # The web page's settings: a configuration file, which an administrator edits. The package makes
@@ -57,4 +59,21 @@ endif()
 if(NOT EXISTS "$ENV{DESTDIR}${norvane_page_settings_dir}/page.conf")
   file(INSTALL DESTINATION "${norvane_page_settings_dir}" TYPE FILE
        FILES "${norvane_packaging_source}/../web/page.conf")
+endif()
+
+# Into /usr (the package), the web servers' snippets go where Debian's Apache and nginx look for
+# them, as conffiles, so that an upgrade brings their changes and keeps the administrator's. The
+# package enables neither. Any other install leaves them with the examples, and never replaces
+# a snippet that is there.
+if(norvane_prefix STREQUAL "/usr/")
+  foreach(norvane_snippet "apache.conf;/etc/apache2/conf-available"
+                          "nginx.conf;/etc/nginx/snippets")
+    list(GET norvane_snippet 0 norvane_snippet_source)
+    list(GET norvane_snippet 1 norvane_snippet_dir)
+    if(NOT EXISTS "$ENV{DESTDIR}${norvane_snippet_dir}/norvane-fof2.conf")
+      file(INSTALL DESTINATION "${norvane_snippet_dir}" TYPE FILE
+           FILES "${norvane_packaging_source}/../web/${norvane_snippet_source}"
+           RENAME norvane-fof2.conf)
+    endif()
+  endforeach()
 endif()

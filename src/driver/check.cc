@@ -18,6 +18,7 @@
 #include "driver/day_table.h"
 #include "driver/settings.h"
 #include "export/figure_export.h"
+#include "forecast/forecast_curve.h"
 #include "forecast/forecast_file.h"
 #include "observations/day_reading.h"
 #include "observations/measurement_listing.h"
@@ -33,8 +34,8 @@ namespace {
 
 using FolderStatus = PlotState::FolderStatus;
 
-// The report: its lines, and what keeps a run from writing all twelve pictures with forecasts
-// and measurements, for the verdict.
+// The report: its lines, what keeps a run from writing all twelve pictures with forecasts and
+// measurements, and the warnings it would print all the same, for the verdict.
 class Report {
  public:
   explicit Report(MessageSink out) : out_(std::move(out)) {}
@@ -42,6 +43,12 @@ class Report {
     text += '\n';
     out_(text);
   }
+  // A warning, in the words a run prints it.
+  void warning(const std::string& text) {
+    line("warning: " + text);
+    ++warnings_;
+  }
+  int warnings() const { return warnings_; }
   void problem(std::string what) {
     if (std::find(problems_.begin(), problems_.end(), what) == problems_.end()) {
       problems_.push_back(std::move(what));
@@ -52,6 +59,7 @@ class Report {
  private:
   MessageSink out_;
   std::vector<std::string> problems_;
+  int warnings_ = 0;
 };
 
 // The messages that the run's procedures report, collected to become lines of the report.
@@ -64,8 +72,16 @@ class CollectedMessages {
       lines_.emplace_back(line);
     };
   }
-  void report_to(Report& report) const {
-    for (const std::string& line : lines_) report.line(line);
+  // Each line as a line of the report, those that `diagnostics` printed as warnings as warnings.
+  void report_to(Report& report, const Diagnostics& diagnostics) const {
+    const std::vector<std::string>& warnings = diagnostics.warnings();
+    for (const std::string& line : lines_) {
+      if (std::find(warnings.begin(), warnings.end(), line) != warnings.end()) {
+        report.warning(line);
+      } else {
+        report.line(line);
+      }
+    }
   }
 
  private:
@@ -245,18 +261,16 @@ void check_forecasts(const PlotState& state, Report& report) {
     const std::string label = "forecast of " + month.substr(0, 2) + "/" + month.substr(2) + ": ";
     const std::string path = forecast_file_path(state.forecast_dir, month);
     const ForecastFile file = read_forecast_file(path);
-    if (file.error != 0) {
-      report.line(label + quoted(path) + " cannot be read: " + error_text(file.error));
-      report.problem("no forecast for " + month.substr(0, 2) + "/" + month.substr(2));
+    // A figure without its forecast is still written: the run warns, and so does the check.
+    if (const auto warning = forecast_warning(path, file)) {
+      report.line(label + "none");
+      report.warning(*warning);
       continue;
     }
     const auto hours = std::count_if(file.values.begin(), file.values.end(),
                                      [](const auto& value) { return value.has_value(); });
     report.line(label + quoted(path) + ", " + std::to_string(hours) + " of " +
                 std::to_string(forecast_hours) + " hours hold a value");
-    if (hours == 0) {
-      report.problem("no forecast value for " + month.substr(0, 2) + "/" + month.substr(2));
-    }
   }
 }
 
@@ -338,12 +352,29 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   CollectedMessages messages;
   Diagnostics diagnostics(messages.sink());
   unreadable.report_unreadable(diagnostics);
-  messages.report_to(report);
+  messages.report_to(report, diagnostics);
   if (unreadable.unreadable_count() > 0) {
     report.problem(count_text(unreadable.unreadable_count(), "measurement file") +
                    " cannot be read");
   }
-  if (!recent_files) report.problem("no measurement file of today or yesterday");
+  // A run draws all the same, and says nothing of it (monitoring sees the newest measurement
+  // age): a station whose measurements stopped, or do not yet come, at the time of the check.
+  if (!recent_files) {
+    report.warning(
+        "no measurement file of today or yesterday (the pictures show no recent "
+        "measurement)");
+  }
+}
+
+// The verdict of a set-up a run would use to the full: with warnings, it would still write all
+// twelve pictures and exit with 0, so the check does too.
+std::string ready_verdict(int warnings) {
+  if (warnings == 0) {
+    return "verdict: ready: a run now would write all twelve pictures with forecasts and "
+           "measurements";
+  }
+  return "verdict: ready, with " + count_text(warnings, "warning") +
+         ": a run now would write all twelve pictures; see the warnings above";
 }
 
 }  // namespace
@@ -369,7 +400,7 @@ ExitStatus check(const RunRequest& request) {
   } else {
     report.problem("the settings cannot be used as they are");
   }
-  settings_messages.report_to(report);
+  settings_messages.report_to(report, settings_diagnostics);
 
   // Settings that are no settings file at all make a run read and write nothing.
   if (settings_usable) {
@@ -379,9 +410,7 @@ ExitStatus check(const RunRequest& request) {
   }
 
   if (report.problems().empty()) {
-    report.line(
-        "verdict: ready: a run now would write all twelve pictures with forecasts and "
-        "measurements");
+    report.line(ready_verdict(report.warnings()));
     return ExitStatus::success;
   }
   std::string verdict = "verdict: not ready: ";

@@ -12,6 +12,7 @@
 #include "driver/check.h"
 #include "driver/command_line.h"
 #include "driver/run.h"
+#include "driver/source_revision.h"
 #include "driver/version.h"
 #include "export/image_converter.h"
 #include "util/file_write.h"
@@ -31,6 +32,15 @@ ExitStatus cannot_know_current_directory(const ProgramRequest& request) {
   return ExitStatus::failure;
 }
 
+// "norvane_foF2 1.2.0 (git 9b3ecb9)": the release and the source revision the program was built
+// from, so that two builds of different sources never answer alike; the release alone for a
+// build from a source archive.
+std::string version_line() {
+  std::string line = std::string(program_name) + " " + std::string(program_version);
+  if (!source_revision.empty()) line += " (git " + std::string(source_revision) + ")";
+  return line;
+}
+
 }  // namespace
 
 ExitStatus run_program(const ProgramRequest& request) {
@@ -44,8 +54,7 @@ ExitStatus run_program(const ProgramRequest& request) {
       request.standard_output(usage_text());
       return ExitStatus::success;
     case CommandLine::Action::version:
-      request.standard_output(std::string(program_name) + " " + std::string(program_version) +
-                              "\n");
+      request.standard_output(version_line() + "\n");
       request.standard_output("giflib " + giflib_version() + "\n");
       return ExitStatus::success;
     default:

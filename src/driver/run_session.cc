@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "driver/run_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <utility>
@@ -126,6 +127,7 @@ void RunSession::draw_day(int day_index) {
     // Until the measurements say otherwise, the day's data is taken as unseen.
     state.day_measurements = PlotState::DayMeasurements::not_seen;
     state.day_counts = {};
+    state.day_forecast = {};
     state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
     disegno_dello_stage(surface_);
     grafico_previsione(state, surface_, diagnostics_, file_previsioni);
@@ -180,6 +182,11 @@ void RunSession::add_to_summary(int day_index) {
     }
   }
   if (day.archive == PictureOutcome::kept) ++summary_.archive_pictures_kept;
+  if (std::none_of(state.day_forecast.begin(), state.day_forecast.end(),
+                   [](const auto& value) { return value.has_value(); })) {
+    ++summary_.days_without_forecast;
+  }
+  summary_.drew = true;
   summary_.days.push_back(std::move(day));
 }
 

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 
+#include "observations/station.h"
 #include "util/file_write.h"
 #include "util/input_file.h"
 
@@ -20,17 +21,17 @@ struct FolderLine {
   PlotState::FolderStatus PlotState::*status;
   std::string_view example_name;  // a file name the run puts behind the folder
   std::string_view name;          // what the folder is called in messages
-  std::string_view if_missing;    // what a run does without it
+  std::string_view if_missing;    // what a run does without it, in parentheses
 };
 
 constexpr std::array<FolderLine, 3> folder_lines{{
     {2, &PlotState::forecast_dir, &PlotState::forecast_dir_status, "grafico1.bmp",
      "forecast folder",
-     "nothing written: the run lock, the temporary BMPs and the archive are kept there"},
+     " (nothing written: the run lock, the temporary BMPs and the archive are kept there)"},
     {4, &PlotState::observation_dir, &PlotState::observation_dir_status, "RM041_2026342153000.TXT",
-     "measurement folder", "no measurements drawn, archive pictures kept"},
+     "measurement folder", unseen_data_consequence},
     {6, &PlotState::picture_dir, &PlotState::picture_dir_status, "plotfoF21.gif", "picture folder",
-     "no current pictures written"},
+     " (no current pictures written)"},
 }};
 
 bool has_control_character(std::string_view line) {
@@ -67,7 +68,7 @@ void set_folder(PlotState& state, const FolderLine& line, std::string_view value
     state.*line.status = PlotState::FolderStatus::missing;
     if (!report_missing) return;
     diagnostics.fail(std::string(line.name) + " " + quoted(holder) + " of " + where + " " +
-                     quoted(value) + " is missing (" + std::string(line.if_missing) + ")");
+                     quoted(value) + " is missing" + std::string(line.if_missing));
     return;
   }
   const std::string example = quoted(folder + std::string(line.example_name));

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "export/metrics_file.h"
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <system_error>
 
 #include "util/file_write.h"
+#include "util/input_file.h"
 
 namespace norvane {
 namespace {
@@ -40,9 +43,19 @@ std::size_t utf8_sequence_length(std::string_view text) {
   return length;
 }
 
-// One metric: its HELP and TYPE lines and its one sample.
+constexpr std::string_view newest_measurement_name =
+    "norvane_fof2_newest_measurement_timestamp_seconds";
+constexpr std::string_view days_without_forecast_name = "norvane_fof2_days_without_forecast";
+
+// The labels of every sample of the station's file.
+std::string labels_of(std::string_view station_folder) {
+  return "{station=\"" + label_value(station_folder) + "\"}";
+}
+
+// One metric: its HELP and TYPE lines and its one sample; nothing when it has no value.
 void add_gauge(std::string& out, std::string_view name, std::string_view help,
-               const std::string& labels, std::int64_t value) {
+               const std::string& labels, std::optional<std::int64_t> value) {
+  if (!value) return;
   out += "# HELP ";
   out += name;
   out += ' ';
@@ -53,7 +66,7 @@ void add_gauge(std::string& out, std::string_view name, std::string_view help,
   out += name;
   out += labels;
   out += ' ';
-  out += std::to_string(value);
+  out += std::to_string(*value);
   out += '\n';
 }
 
@@ -84,8 +97,48 @@ std::string label_value(std::string_view text) {
   return out;
 }
 
-std::string metrics_text(const RunSummary& summary) {
-  const std::string labels = "{station=\"" + label_value(summary.station_folder) + "\"}";
+StandingFigures read_standing_figures(const std::string& path, std::string_view station_folder) {
+  StandingFigures figures;
+  int error = 0;
+  auto file = InputFile::open(path, &error);
+  if (!file) return figures;
+  const std::string labels = labels_of(station_folder);
+  // The sample of `name`, from a line `name{labels} value`.
+  const auto sample = [&](std::string_view line, std::string_view name) {
+    std::optional<std::int64_t> value;
+    if (!line.starts_with(name)) return value;
+    line.remove_prefix(name.size());
+    if (!line.starts_with(labels) || line.size() <= labels.size() || line[labels.size()] != ' ') {
+      return value;
+    }
+    line.remove_prefix(labels.size() + 1);
+    std::int64_t number = 0;
+    const auto [end, result] = std::from_chars(line.data(), line.data() + line.size(), number);
+    if (result == std::errc{} && end == line.data() + line.size()) value = number;
+    return value;
+  };
+  // The file this program writes is a few lines long; a longer one is not read to its end.
+  std::string line;
+  for (int lines = 0; lines < 100 && file->read_line(line); ++lines) {
+    if (auto value = sample(line, newest_measurement_name)) figures.newest_measurement = value;
+    if (auto value = sample(line, days_without_forecast_name)) {
+      figures.days_without_forecast = value;
+    }
+  }
+  return figures;
+}
+
+std::string metrics_text(const RunSummary& summary, const StandingFigures& standing) {
+  const std::string labels = labels_of(summary.station_folder);
+  // What only a run that drew can tell.
+  const auto drawn = [&](std::int64_t value) {
+    return summary.drew ? std::optional<std::int64_t>(value) : std::nullopt;
+  };
+  std::optional<std::int64_t> newest = standing.newest_measurement;
+  if (summary.newest_measurement) newest = summary.newest_measurement->time_since_epoch().count();
+  std::optional<std::int64_t> without_forecast = standing.days_without_forecast;
+  if (summary.drew) without_forecast = summary.days_without_forecast;
+
   std::string out;
   add_gauge(out, "norvane_fof2_last_run_timestamp_seconds",
             "When the last run of norvane_foF2 ended, in seconds since the epoch.", labels,
@@ -93,19 +146,25 @@ std::string metrics_text(const RunSummary& summary) {
   add_gauge(out, "norvane_fof2_last_run_success",
             "1 when the last run of norvane_foF2 succeeded (exit status 0), else 0.", labels,
             summary.success ? 1 : 0);
-  add_gauge(
-      out, "norvane_fof2_newest_measurement_timestamp_seconds",
-      "Time of the newest measurement file the last run drew, from its name, in seconds "
-      "since the epoch; 0 when it drew none.",
-      labels,
-      summary.newest_measurement ? summary.newest_measurement->time_since_epoch().count() : 0);
+  add_gauge(out, "norvane_fof2_last_run_warnings",
+            "Warnings the last run of norvane_foF2 printed, each distinct one counted once.",
+            labels, summary.warnings);
+  add_gauge(out, newest_measurement_name,
+            "Time of the newest measurement file drawn, from its name, in seconds since the "
+            "epoch; a run that drew none repeats the value before it.",
+            labels, newest);
+  add_gauge(out, days_without_forecast_name,
+            "Figures of the six days drawn without a forecast curve (no forecast file, or one "
+            "without a value); a run that drew nothing repeats the value before it.",
+            labels, without_forecast);
   add_gauge(out, "norvane_fof2_pictures_written",
             "Pictures the last run wrote, current and archive, including those it found "
-            "unchanged.",
-            labels, summary.pictures_written);
+            "unchanged; left out when it could not start.",
+            labels, drawn(summary.pictures_written));
   add_gauge(out, "norvane_fof2_archive_pictures_kept",
-            "Existing archive pictures the last run kept as they were instead of redrawing them.",
-            labels, summary.archive_pictures_kept);
+            "Existing archive pictures the last run kept as they were instead of redrawing them; "
+            "left out when it could not start.",
+            labels, drawn(summary.archive_pictures_kept));
   return out;
 }
 
@@ -115,7 +174,12 @@ void write_metrics_file(const std::string& path, const RunSummary& summary,
   // the file tells the run's exit status.
   RunSummary told = summary;
   told.success = summary.success && !diagnostics.failed();
-  const std::string text = metrics_text(told);
+  told.warnings = static_cast<int>(diagnostics.warnings().size());
+  StandingFigures standing;
+  if (!summary.drew || !summary.newest_measurement) {
+    standing = read_standing_figures(path, summary.station_folder);
+  }
+  const std::string text = metrics_text(told, standing);
   const std::span bytes(reinterpret_cast<const unsigned char*>(text.data()), text.size());
   if (const auto error = write_file_atomically(path, bytes)) {
     diagnostics.warn("cannot write metrics file " + quoted(path) + ": " + error->reason +

@@ -9,8 +9,17 @@
 // The file is written as the pictures are, through a temporary file and a rename, so that the
 // collector never reads half of it. It only tells of the run: one that cannot be written is
 // reported as a warning and changes nothing else the run did.
+//
+// A run that could not start (another run held the lock, the settings were refused) left the
+// pictures as they were, so it cannot say what they show, nor what it wrote: its file tells when
+// it ended, that it failed and its warnings, repeats what the file before it said of the
+// pictures in place (the newest measurement, the days without a forecast), and leaves out the
+// counts of pictures written and kept. A 0 there would read as a measurement of 1970 and set off
+// the alert for a station gone quiet, where only the run failed.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,13 +28,26 @@
 
 namespace norvane {
 
+// What a metrics file says of the pictures in place, which a run that draws nothing leaves as
+// they were.
+struct StandingFigures {
+  std::optional<std::int64_t> newest_measurement;  // seconds since the epoch
+  std::optional<std::int64_t> days_without_forecast;
+};
+
+// The figures that the metrics file at `path` gives for `station_folder`; none that it lacks,
+// or when there is no such file.
+StandingFigures read_standing_figures(const std::string& path, std::string_view station_folder);
+
 // The metrics of `summary` in the Prometheus text format (version 0.0.4), each sample labelled
-// with station="<summary.station_folder>".
-std::string metrics_text(const RunSummary& summary);
+// with station="<summary.station_folder>". Where the run did not say (it drew nothing, or no
+// measurement), `standing` gives the newest measurement and the days without a forecast.
+std::string metrics_text(const RunSummary& summary, const StandingFigures& standing = {});
 
 // Writes the metrics of `summary` as the whole new content of `path`, the run's success being
-// also a failure that `diagnostics` heard of after the summary was completed; a file that cannot
-// be written is a warning.
+// also a failure that `diagnostics` heard of after the summary was completed, and its warnings
+// those `diagnostics` printed; what the run did not say is taken from the file it replaces. A
+// file that cannot be written is a warning.
 void write_metrics_file(const std::string& path, const RunSummary& summary,
                         Diagnostics& diagnostics);
 

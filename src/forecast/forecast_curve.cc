@@ -3,10 +3,21 @@
 
 #include <algorithm>
 
-#include "forecast/forecast_file.h"
 #include "util/file_write.h"
 
 namespace norvane {
+
+std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file) {
+  if (file.error != 0) {
+    return "cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
+           " (no forecast curve drawn)";
+  }
+  if (std::none_of(file.values.begin(), file.values.end(),
+                   [](const auto& value) { return value.has_value(); })) {
+    return "forecast file " + quoted(path) + " holds no forecast value (no forecast curve drawn)";
+  }
+  return std::nullopt;
+}
 
 void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                         const std::string& file_previsioni) {
@@ -16,18 +27,11 @@ void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& 
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
   const ForecastFile file = read_forecast_file(path);
   state.day_forecast = file.values;
-  if (file.error != 0) {
-    diagnostics.warn("cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
-                     " (no forecast curve drawn)");
+  if (const auto warning = forecast_warning(path, file)) {
+    diagnostics.warn(*warning);
     return;
   }
   const ForecastValues& forecast_values = file.values;
-  if (std::none_of(forecast_values.begin(), forecast_values.end(),
-                   [](const auto& value) { return value.has_value(); })) {
-    diagnostics.warn("forecast file " + quoted(path) +
-                     " holds no forecast value (no forecast curve drawn)");
-    return;
-  }
 
   const Rgb white = colours::forecast;
   for (int i = 1; i <= forecast_hours; ++i) {

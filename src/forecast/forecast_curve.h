@@ -6,8 +6,10 @@
 // to the frame.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "forecast/forecast_file.h"
 #include "state/plot_state.h"
 #include "surface/drawing_surface.h"
 #include "util/diagnostics.h"
@@ -17,6 +19,11 @@ namespace norvane {
 // Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder),
 // leaves its values in state.day_forecast and draws its curve. A file that cannot be read or yields
 // no value draws nothing and is reported as a warning: the figure is still complete without it.
+// The warning of a figure without its forecast curve, for the forecast file at `path` as
+// `file` found it (it cannot be read, or it holds no value); none when it gives a curve. A
+// check of the set-up says what a run would.
+std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file);
+
 void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
                         const std::string& file_previsioni);
 

@@ -36,7 +36,7 @@ std::string station_without_files_text(const Station& station, const PlotState& 
          quoted(state.observation_dir + station.first_file) + " begins " +
          quoted(station.first_line.substr(0, 4)) + ", which names station style " +
          std::to_string(station.kind) + ", whose files are named like " + quoted(example) +
-         " (no measurements drawn, archive pictures kept)";
+         std::string(unseen_data_consequence);
 }
 
 const ObservationFolder& MeasurementListing::current(const PlotState& state,

@@ -172,7 +172,7 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
 std::string station_problem_text(const Station& station, const std::string& observation_dir) {
   // Without the station's data a day's figure shows no measurements; the archive pictures that
   // hold them are kept (export/archive_rule.h), and the run fails so that someone looks.
-  constexpr std::string_view consequence = " (no measurements drawn, archive pictures kept)";
+  constexpr std::string_view consequence = unseen_data_consequence;
   const std::string path = observation_dir + station.first_file;
   switch (station.problem) {
     case Station::Problem::none:

@@ -93,6 +93,14 @@ struct Station {
 // Tells the station from `folder`, the listing of the measurement folder.
 Station identify_station(const ObservationFolder& folder, const std::string& observation_dir);
 
+// What a run does when it cannot see the station's data (the measurement folder missing, empty
+// or not listable, no station told, none of its files), as the message of the cause says it:
+// each day's figure shows no measurement, an archive picture that exists is kept, and one that
+// does not is written, as for a new station's first run (export/archive_rule.h).
+inline constexpr std::string_view unseen_data_consequence =
+    " (no measurements drawn; archive pictures kept, or written without measurements where "
+    "missing)";
+
 // Why `station` could not be told, as a line for the operator (a problem other than none); the
 // run then cannot see the station's data, so it draws no measurement and keeps the archive.
 std::string station_problem_text(const Station& station, const std::string& observation_dir);

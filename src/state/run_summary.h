@@ -81,8 +81,15 @@ struct RunSummary {
   int pictures_written = 0;
   int archive_pictures_kept = 0;
   std::optional<std::chrono::sys_seconds> newest_measurement;
+  // The days drawn without a forecast curve (no forecast file, or one without a value).
+  int days_without_forecast = 0;
+  // Whether any day was drawn: a run that could not start (the lock not had, the settings
+  // refused) leaves the pictures as they were, and the totals above tell nothing of them.
+  bool drew = false;
   // Whether the run succeeded (its exit status is 0).
   bool success = false;
+  // The warnings the run printed, each counted once.
+  int warnings = 0;
 };
 
 }  // namespace norvane

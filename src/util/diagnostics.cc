@@ -10,14 +10,17 @@ void Diagnostics::fail(const std::string& message) {
   print_once(message);
 }
 
-void Diagnostics::warn(const std::string& message) { print_once(message); }
+void Diagnostics::warn(const std::string& message) {
+  if (print_once(message)) warnings_.push_back(message);
+}
 
-void Diagnostics::print_once(const std::string& message) {
-  if (!printed_.insert(message).second) return;
+bool Diagnostics::print_once(const std::string& message) {
+  if (!printed_.insert(message).second) return false;
   std::string line(prefix);
   line += message;
   line += '\n';
   out_(line);
+  return true;
 }
 
 std::string count_text(long count, std::string_view thing) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace norvane {
 
@@ -32,12 +33,16 @@ class Diagnostics {
   void warn(const std::string& message);
 
   bool failed() const { return failed_; }
+  // The warnings printed, each once, in the order printed: what monitoring counts, and what a
+  // check lists as the run's warnings. A message already printed as a failure is no warning.
+  const std::vector<std::string>& warnings() const { return warnings_; }
 
  private:
-  void print_once(const std::string& message);
+  bool print_once(const std::string& message);
 
   MessageSink out_;
   std::set<std::string, std::less<>> printed_;
+  std::vector<std::string> warnings_;
   bool failed_ = false;
 };
 

@@ -124,7 +124,8 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
                 "032024.txt\": No such file or directory (no forecast curve drawn)\n"
                 "norvane_foF2: measurement folder \"" +
                 folder +
-                "\" holds no measurement file (no measurements drawn, archive pictures kept)\n"
+                "\" holds no measurement file (no measurements drawn; archive pictures kept, or "
+                "written without measurements where missing)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
                 folder + "previous_foF2_plots/\": No such file or directory\n");
 }

@@ -171,6 +171,20 @@ std::vector<std::string> take_pictures(const testing::TempFolder& work) {
   return pictures;
 }
 
+// What `git describe --always --dirty` says of the sources now; "" outside a git checkout.
+std::string source_revision_now() {
+  const std::string command =
+      "git -C '" NORVANE_SOURCE_DIR "' describe --always --dirty 2>/dev/null";
+  std::FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return "";
+  char text[256] = {};
+  const bool read = std::fgets(text, sizeof text, pipe) != nullptr;
+  ::pclose(pipe);
+  std::string revision = read ? text : "";
+  if (revision.ends_with('\n')) revision.pop_back();
+  return revision;
+}
+
 TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   testing::TempFolder work;
   PlotState days;
@@ -185,10 +199,14 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
       << help.standard_output;
   EXPECT_EQ(help.standard_error, "");
 
+  // The release, and the revision of the sources as the build saw them: a new commit or an edit
+  // shows after the next build without a new configure.
   const auto version = testing::run_program(work.path(), {.arguments = {"--version"}});
   EXPECT_EQ(version.exit_status, 0);
-  EXPECT_EQ(version.standard_output,
-            "norvane_foF2 " NORVANE_VERSION "\ngiflib " NORVANE_GIFLIB_VERSION "\n");
+  const std::string revision = source_revision_now();
+  EXPECT_EQ(version.standard_output, "norvane_foF2 " NORVANE_VERSION +
+                                         (revision.empty() ? "" : " (git " + revision + ")") +
+                                         "\ngiflib " NORVANE_GIFLIB_VERSION "\n");
   EXPECT_EQ(version.standard_error, "");
 
   const struct {
@@ -324,6 +342,99 @@ TEST(Program, MetricsFileTellsWhatEachRunDidAndOnlyWarnsWhenItCannotBeWritten) {
   EXPECT_EQ(metric("b.prom", "last_run_success"), "1");
 }
 
+// The sample of metric norvane_fof2_`name` of `station` in a metrics file's `text`; "" when it
+// has none.
+std::string metric_sample(const std::string& text, const std::string& name,
+                          const std::string& station) {
+  const std::string start = "\nnorvane_fof2_" + name + "{station=\"" + station + "\"} ";
+  const auto at = text.find(start);
+  if (at == std::string::npos) return "";
+  const auto value = at + start.size();
+  return text.substr(value, text.find('\n', value) - value);
+}
+
+TEST(Program, ARunAndTheCheckAgreeOnWarningsAndMonitoringSeesThem) {
+  testing::TempFolder work;
+  PlotState table;
+  build_day_table(table, local_today());
+  testing::prepare_station_work(work, table);
+  const std::string station = std::filesystem::path(work.path()).parent_path().filename();
+  // The picture folder's line without its separator, and no forecast for today's month.
+  work.write("norvane_foF2.ini", "forecasts\nfc/\nmeasurements\nobs/\npictures\nwww\n");
+  std::filesystem::remove(work / ("fc/" + table.forecast_names[6] + ".txt"));
+
+  const auto [run, days] = run_today(work, {.arguments = {"--metrics", "m.prom"}});
+  EXPECT_EQ(run.exit_status, 0);
+  std::vector<std::string> warnings;
+  for (std::size_t at = 0; at < run.standard_error.size();) {
+    const auto end = run.standard_error.find('\n', at);
+    warnings.push_back(run.standard_error.substr(at + 14, end - at - 14));  // no "norvane_foF2: "
+    at = end + 1;
+  }
+  ASSERT_EQ(warnings.size(), 2u) << run.standard_error;
+  EXPECT_NE(warnings[0].find("\"www\" names a folder but does not end in \"/\""),
+            std::string::npos);
+  EXPECT_NE(warnings[1].find("cannot read forecast file"), std::string::npos);
+  EXPECT_TRUE(work.exists("wwwplotfoF21.gif"));
+  int without_forecast = 0;
+  for (int slot = 1; slot <= 6; ++slot) {
+    without_forecast += days.forecast_names[slot] == days.forecast_names[6];
+  }
+  const std::string metrics = work.read("m.prom");
+  EXPECT_EQ(metric_sample(metrics, "last_run_success", station), "1");
+  EXPECT_EQ(metric_sample(metrics, "last_run_warnings", station), "2");
+  EXPECT_EQ(metric_sample(metrics, "days_without_forecast", station),
+            std::to_string(without_forecast));
+
+  const auto check = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(check.exit_status, 0);
+  for (const std::string& warning : warnings) {
+    EXPECT_NE(check.standard_output.find("\nwarning: " + warning + "\n"), std::string::npos)
+        << check.standard_output;
+  }
+  EXPECT_TRUE(check.standard_output.ends_with(
+      "\nverdict: ready, with 2 warnings: a run now would write all twelve pictures; see the "
+      "warnings above\n"))
+      << check.standard_output;
+
+  // No file of today or yesterday: a run still exits with 0 and says nothing of it, so the check
+  // stays ready, with a warning of its own.
+  for (int slot : {5, 6}) {
+    for (int hour = 0; hour < 24; ++hour) {
+      std::filesystem::remove(work / testing::measurement_name(days, slot, hour, 30));
+    }
+  }
+  EXPECT_EQ(testing::run_program(work.path()).exit_status, 0);
+  const auto stale = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(stale.exit_status, 0);
+  EXPECT_NE(stale.standard_output.find("\nwarning: no measurement file of today or yesterday"),
+            std::string::npos);
+  EXPECT_NE(stale.standard_output.find("\nverdict: ready, with 3 warnings"), std::string::npos)
+      << stale.standard_output;
+
+  // A run that cannot start (its settings refused) tells its failure and its warnings, repeats
+  // what the file said of the pictures in place, and leaves out what it wrote.
+  const std::string newest =
+      metric_sample(metrics, "newest_measurement_timestamp_seconds", station);
+  ASSERT_NE(newest, "");
+  work.write("norvane_foF2.ini", std::string("\xFF\xFE"
+                                             "f\0c\0\n\0",
+                                             8));
+  EXPECT_EQ(testing::run_program(work.path(), {.arguments = {"--metrics", "m.prom"}}).exit_status,
+            1);
+  const std::string refused = work.read("m.prom");
+  EXPECT_EQ(metric_sample(refused, "last_run_success", station), "0");
+  EXPECT_EQ(metric_sample(refused, "last_run_warnings", station), "0");
+  EXPECT_EQ(metric_sample(refused, "newest_measurement_timestamp_seconds", station), newest);
+  EXPECT_EQ(metric_sample(refused, "days_without_forecast", station),
+            std::to_string(without_forecast));
+  EXPECT_EQ(refused.find("pictures_written"), std::string::npos) << refused;
+  EXPECT_EQ(refused.find("archive_pictures_kept"), std::string::npos) << refused;
+  // Without a file before it, it says nothing of them at all.
+  testing::run_program(work.path(), {.arguments = {"--metrics", "first.prom"}});
+  EXPECT_EQ(work.read("first.prom").find("newest_measurement"), std::string::npos);
+}
+
 TEST(Program, BackfillRedrawsTheArchivePicturesOfARunAndLeavesTheCurrentOnes) {
   testing::TempFolder work;
   PlotState table;
@@ -400,9 +511,9 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
     EXPECT_NE(as_root.standard_output.find(hint), std::string::npos) << as_root.standard_output;
   }
 
-  // As another user: a missing picture folder, no forecast for today's month, a folder where
-  // today's archive picture goes, and today's files copied with mode 600 by root: a run would
-  // fail, so the check is not ready, and says why.
+  // As another user: a missing picture folder, no forecast for today's month (a warning), a
+  // folder where today's archive picture goes, and today's files copied with mode 600 by root:
+  // a run would fail, so the check is not ready, and says why.
   testing::open_to_everyone(work.path());
   fs::remove_all(work / "www");
   fs::remove(work / ("fc/" + days.forecast_names[6] + ".txt"));
@@ -428,12 +539,14 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
                                         "\": Permission denied"),
             std::string::npos)
       << broken.standard_output;
-  const std::string month =
-      days.forecast_names[6].substr(0, 2) + "/" + days.forecast_names[6].substr(2);
+  // The missing forecast is a warning, as in a run.
+  EXPECT_NE(broken.standard_output.find("\nwarning: cannot read forecast file \"" + work.path() +
+                                        "fc/" + days.forecast_names[6] + ".txt\""),
+            std::string::npos)
+      << broken.standard_output;
   EXPECT_TRUE(broken.standard_output.ends_with(
       "\nverdict: not ready: a folder stands where a run writes \"" + work.path() + archive +
-      "\"; the picture folder is missing; no forecast for " + month +
-      "; 12 measurement files cannot be read\n"))
+      "\"; the picture folder is missing; 12 measurement files cannot be read\n"))
       << broken.standard_output;
   EXPECT_EQ(snapshot(work), broken_before);
 }

@@ -78,8 +78,9 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
   auto [result, days] = run_today(work_, unprivileged_);
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.standard_error, "norvane_foF2: measurement folder \"" + obs +
-                                       "\" holds no measurement file (no measurements drawn, "
-                                       "archive pictures kept)\n");
+                                       "\" holds no measurement file (no measurements drawn; "
+                                       "archive pictures kept, or written without "
+                                       "measurements where missing)\n");
   for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
   EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, 2)),
             testing::Picture::load(work_ / "www/plotfoF22.gif"));
@@ -89,8 +90,9 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
   result = run_today(work_, unprivileged_).first;
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.standard_error, "norvane_foF2: cannot list measurement folder \"" + obs +
-                                       "\": Permission denied (no measurements drawn, archive "
-                                       "pictures kept)\n");
+                                       "\": Permission denied (no measurements drawn; archive "
+                                       "pictures kept, or written without measurements "
+                                       "where missing)\n");
   fs::remove(obs);
   fs::rename(work_ / "away", obs);
   // A stray file naming another station first in the folder: no file of that station in the
@@ -111,8 +113,9 @@ TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
   result = run_today(work_, unprivileged_).first;
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.standard_error, "norvane_foF2: no known station: the first line of \"" + obs +
-                                       "README.txt\" begins \"Note\" (no measurements drawn, "
-                                       "archive pictures kept)\n");
+                                       "README.txt\" begins \"Note\" (no measurements drawn; "
+                                       "archive pictures kept, or written without "
+                                       "measurements where missing)\n");
   for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
 }
 

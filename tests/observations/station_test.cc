@@ -112,17 +112,15 @@ TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrderThatIsNotThePr
 TEST_F(IdentifyStation, UnknownStationsAndEmptyOrMissingFoldersTellNone) {
   const auto problem_text = [&] { return station_problem_text(identify(), obs_); };
   EXPECT_EQ(problem_text(), "cannot list measurement folder \"" + obs_ +
-                                "\": No such file or directory (no measurements drawn, archive "
-                                "pictures kept)");
+                                "\": No such file or directory" +
+                                std::string(unseen_data_consequence));
   work_.make_folder("obs/only_a_folder");
-  EXPECT_EQ(problem_text(), "measurement folder \"" + obs_ +
-                                "\" holds no measurement file (no measurements drawn, archive "
-                                "pictures kept)");
+  EXPECT_EQ(problem_text(), "measurement folder \"" + obs_ + "\" holds no measurement file" +
+                                std::string(unseen_data_consequence));
   work_.write("obs/A_file", "tucuman ionosonde\r\n");
   EXPECT_EQ(identify().problem, Station::Problem::unknown);
   EXPECT_EQ(problem_text(), "no known station: the first line of \"" + obs_ +
-                                "A_file\" begins \"tucu\" (no measurements drawn, archive "
-                                "pictures kept)");
+                                "A_file\" begins \"tucu\"" + std::string(unseen_data_consequence));
 }
 
 }  // namespace
