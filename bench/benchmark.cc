@@ -28,9 +28,10 @@
 //     that writes their pictures), as a machine serving a network of stations would: CPU
 //     seconds and wall time per station run;
 //   - year: listing the folder once (a run lists it once while it does not change) and six
-//     times, and its I/O floor as for the week; `norvane_foF2 --check`, against listing it once; a backfill of all 365 days
-//     (`--backfill`, the archive pictures removed before each timed run so that each writes them
-//     all), against listing the folder once and opening and reading each of its files once.
+//     times, and its I/O floor as for the week; `norvane_foF2 --check`, against listing it
+//     once; a backfill of all 365 days (`--backfill`, the archive pictures removed before each
+//     timed run so that each writes them all), against listing the folder once and opening and
+//     reading each of its files once.
 // Each folder is prepared and written out to disk just before its runs. The measurement
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
