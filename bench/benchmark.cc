@@ -36,7 +36,8 @@
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
 // timed once more with its modification time set to the moment before each run, as if a file
-// had just come, which makes the program list the folder again for each day.
+// had just come, which makes the program list the folder again for each day, and then with an
+// 8 GiB sparse measurement file without a line end among its files, in turn with runs without.
 //
 // The temporary folder is removed at the end, also after a failure or an interrupt (Ctrl-C).
 #include <dirent.h>
@@ -507,6 +508,49 @@ std::vector<ProgramReport> measure_runs(const std::vector<Program>& programs,
   return reports;
 }
 
+// Runs in `folder` with and without an 8 GiB sparse measurement file of today that holds no
+// line end (a station's upload gone wrong, or a hostile neighbour), `runs` of each in turn, and
+// prints what the file costs a run: the program reads no more of it than a page, so it costs
+// milliseconds, where reading it whole took a minute. Each run with it must fail naming it.
+// Returns whether they did.
+bool measure_sparse_file(const std::string& program, const WorkingFolder& folder, int runs,
+                         year_month_day today, const fs::path& scratch) {
+  char name[64];
+  std::snprintf(name, sizeof name, "RM041_%04d%03d000700.TXT", static_cast<int>(today.year()),
+                day_of_year(today));
+  const fs::path sparse = folder.path / "measurements" / name;
+  write_file(sparse, "Rome");
+  if (::truncate(sparse.c_str(), off_t{8} << 30) != 0)
+    fail_with_errno("cannot make \"" + sparse.string() + "\" 8 GiB long", errno);
+  const fs::path output = scratch / "sparse-output.txt";
+  std::vector<double> with_file, without_file;
+  bool named = true;
+  for (int i = 0; i < runs + kWarmUpRuns; ++i) {
+    const RunResult with = run_program(program, folder.path, output.c_str());
+    std::FILE* file = std::fopen(output.c_str(), "r");
+    char text[1024] = {};
+    const std::size_t got = file != nullptr ? std::fread(text, 1, sizeof text - 1, file) : 0;
+    if (file != nullptr) std::fclose(file);
+    named = named && WIFEXITED(with.status) && WEXITSTATUS(with.status) == 1 &&
+            std::string_view(text, got).find(name) != std::string_view::npos;
+    fs::rename(sparse, folder.path / name);
+    const RunResult without = run_program(program, folder.path);
+    fs::rename(folder.path / name, sparse);
+    if (i >= kWarmUpRuns) {
+      with_file.push_back(with.wall_ms);
+      without_file.push_back(without.wall_ms);
+    }
+    stop_if_interrupted();
+  }
+  fs::remove(sparse);
+  std::printf(
+      "week, with an 8 GiB sparse measurement file without a line end: median %.2f ms against "
+      "%.2f ms without it (%d runs of each in turn): %.2f ms of its own; %s\n",
+      median(with_file), median(without_file), runs, median(with_file) - median(without_file),
+      named ? "every run with it failed naming it" : "NOT every run with it failed naming it");
+  return named;
+}
+
 // Lists `folder` `passes` times in a row, reading every entry; returns the time in ms.
 double list_folder(const fs::path& folder, long expected_entries, int passes) {
   const auto start = steady_clock::now();
@@ -762,6 +806,8 @@ int run(int argc, char** argv) {
   tally(measure_runs(programs, week_changing, week_runs, today, temporary.path(), {}, {},
                      just_changed));
   set_modification_time(week_measurements, 60);
+  const bool sparse_named =
+      measure_sparse_file(programs.front().path, week, week_runs, today, temporary.path());
 
   all_succeeded = measure_stations(programs, temporary.path(), today, 1000) && all_succeeded;
 
@@ -840,7 +886,7 @@ int run(int argc, char** argv) {
       "year: backfill / list and read", programs, backfill_reports,
       [](const ProgramReport& report) { return report.median_ms; }, read_ms);
 
-  if (!all_succeeded) {
+  if (!all_succeeded || !sparse_named) {
     std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
     return 1;
   }

@@ -246,6 +246,8 @@ chmod 755 "$scratch" "$scratch/srv" "$srv"
 "$build/tools/norvane_make_demo_data" "$station" >/dev/null
 chown norvane:norvane "$station/forecasts" "$station/forecasts/previous_foF2_plots" \
   "$station/pictures"
+chmod 0771 "$station/forecasts"
+chmod 0775 "$station/forecasts/previous_foF2_plots" "$station/pictures"
 service_command() {
   awk '/\\$/ { sub(/\\$/, " "); printf "%s", $0; next } { print }' \
     /lib/systemd/system/norvane-foF2@.service | sed -n "s/^ExecStart=\/bin\/sh -c '\(.*\)'\$/\1/p" |
@@ -261,6 +263,16 @@ pictures=$(file "$station"/pictures/plotfoF2[1-6].gif "$station"/forecasts/previ
   grep -c 'GIF image data, version 8[79]a, 286 x 231' || true)
 [ "$pictures" -eq 12 ] || fail "the station's run as norvane wrote $pictures pictures of 286 x 231, not 12"
 pass "the service's command, run as norvane on a station set up as the README says, wrote twelve pictures"
+runuser -u norvane -- norvane_foF2 -C "$station" --check >"$scratch/check" 2>&1 || true
+grep -q '^run lock: can be taken, and other users of this machine cannot open' "$scratch/check" ||
+  fail "--check as norvane does not say that only the station's users can take its lock: $(cat "$scratch/check")"
+if runuser -u nobody -- ls "$station/forecasts" >/dev/null 2>&1 ||
+  runuser -u nobody -- cat "$station/forecasts/.norvane_foF2.lock" >/dev/null 2>&1; then
+  fail "another user may open the forecast folder or its lock file, and so hold the station's lock"
+fi
+runuser -u nobody -- cat "$station"/forecasts/previous_foF2_plots/*.gif >/dev/null ||
+  fail "another user (the web server) cannot read the archive pictures"
+pass "with the README's modes only the station's users can hold its lock, and others still read the archive"
 prom="$exporter/norvane_fof2_ci.prom"
 [ -f "$prom" ] || fail "the service's command wrote no $prom: $(ls -A "$exporter")"
 # promtool's linter takes "days" in a name for a unit of time that should be seconds;

@@ -4,9 +4,9 @@
 //   norvane_make_demo_data <working folder> [yyyy-mm-dd]
 //
 // For a run on the given date (today's local date when none is given) it writes the settings
-// file, creates the forecast, archive, measurement and picture folders, writes the monthly
-// forecast files of the months that the run's six days (that date and the five days before it)
-// fall in, and fills the measurement folder with the files of one station, Rome, one every 15
+// file, creates the forecast (mode 0771), archive, measurement and picture folders, writes the
+// monthly forecast files of the months that the run's six days (that date and the five days before
+// it) fall in, and fills the measurement folder with the files of one station, Rome, one every 15
 // minutes of the six days. For today only measurements up to the current universal time exist,
 // as at a real station; for an explicit date every day is complete.
 //
@@ -81,10 +81,14 @@ void write_file(const fs::path& path, std::string_view content) {
   if (::close(fd) != 0) fail_with_errno("cannot write", path, errno);
 }
 
-// Creates the folder at `path` unless a folder is already there.
-void ensure_folder(const fs::path& path) {
+// Creates the folder at `path` unless a folder is already there; a new one gets `mode` when
+// given, whatever the umask.
+void ensure_folder(const fs::path& path, std::optional<fs::perms> mode = std::nullopt) {
   std::error_code error;
-  if (fs::create_directory(path, error)) return;
+  if (fs::create_directory(path, error)) {
+    if (mode) fs::permissions(path, *mode);
+    return;
+  }
   if (error) throw Failure("cannot create folder " + in_quotes(path) + ": " + error.message());
   if (!fs::is_directory(path, error))
     throw Failure(in_quotes(path) + " exists and is not a folder");
@@ -339,7 +343,9 @@ int run(int argc, char** argv) {
   const fs::path forecasts = folder / "forecasts";
   const fs::path measurements = folder / "measurements";
   ensure_folder(folder);
-  ensure_folder(forecasts);
+  // The forecast folder holds the run lock: others may pass through it to the archive, but not
+  // open it, which would let them hold the lock.
+  ensure_folder(forecasts, fs::perms(0771));
   ensure_folder(forecasts / "previous_foF2_plots");
   ensure_folder(measurements);
   ensure_folder(folder / "pictures");

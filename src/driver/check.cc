@@ -200,6 +200,88 @@ void check_obstacles(const std::vector<std::string>& paths, Report& report) {
   }
 }
 
+// Whether every user of the machine may pass through each folder above `folder` (ending in
+// "/") to reach it.
+bool others_may_reach(const std::string& folder) {
+  for (std::string above = folder_of(folder.substr(0, folder.size() - 1)); above.size() > 1;
+       above = folder_of(above.substr(0, above.size() - 1))) {
+    struct stat info {};
+    if (::stat(above.c_str(), &info) != 0 || (info.st_mode & S_IXOTH) == 0) return false;
+  }
+  return true;
+}
+
+std::string mode_text(mode_t mode) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+  return text;
+}
+
+// Whether the run could take its lock in `folder` (the forecast folder, ending in "/"), and
+// whether users who may not run the station could hold it: anyone who may open the folder for
+// reading may take its folder lock, and anyone who may open the lock file, its record lock.
+// Others keep what the web server needs, passing through the folder (x).
+void check_run_lock(const std::string& folder, Report& report) {
+  const std::string lock_file = folder + run_lock_file_name;
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY);
+  struct stat info {};
+  if (fd < 0 || ::fstat(fd, &info) != 0) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (error == ENOENT) return;  // reported with the folder
+    report.line(
+        "run lock: the forecast folder " + quoted(folder) +
+        " cannot be opened for reading, so a run cannot take its lock: " + error_text(error));
+    report.problem("the run lock cannot be taken");
+    return;
+  }
+  ::close(fd);
+  bool usable = true;
+  struct stat file_info {};
+  const bool file_exists = ::lstat(lock_file.c_str(), &file_info) == 0;
+  if (file_exists && S_ISREG(file_info.st_mode)) {
+    const int file_fd = ::open(lock_file.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (file_fd < 0) {
+      usable = false;
+      report.line(
+          "run lock: the lock file " + quoted(lock_file) +
+          " cannot be opened for writing, so a run cannot take its lock: " + error_text(errno));
+      report.problem("the run lock cannot be taken");
+    } else {
+      ::close(file_fd);
+    }
+  }
+  // Where others may not reach the folder, they cannot open it or its lock file.
+  const bool reachable = others_may_reach(folder);
+  bool shared = false;
+  if (reachable && (info.st_mode & S_IROTH) != 0) {
+    shared = true;
+    const mode_t mode = info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
+    report.line("run lock: any user of this machine may open the forecast folder " +
+                quoted(folder) + " (mode " + mode_text(info.st_mode) +
+                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
+                shell_quoted(folder));
+    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
+                   shell_quoted(folder) + ")");
+  }
+  if (file_exists && S_ISREG(file_info.st_mode) && reachable && (info.st_mode & S_IXOTH) != 0 &&
+      (file_info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
+    shared = true;
+    const mode_t mode = file_info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
+    report.line("run lock: any user of this machine may open the lock file " + quoted(lock_file) +
+                " (mode " + mode_text(file_info.st_mode) +
+                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
+                shell_quoted(lock_file));
+    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
+                   shell_quoted(lock_file) + ")");
+  }
+  if (usable && !shared) {
+    report.line(
+        "run lock: can be taken, and other users of this machine cannot open the forecast "
+        "folder or its lock file");
+  }
+}
+
 // Looks at the folders a run writes in, and at the names it writes there.
 void check_folders(PlotState state, const std::vector<std::string>& lines, Report& report) {
   // The files a run writes, by the run's own names for them; its temporary files are named
@@ -220,6 +302,7 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     report.line("forecast folder (temporary BMPs, run lock): " +
                 folder_origin(lines, 2, state.forecast_dir) + ": " + forecast.text);
     if (!forecast.usable) report.problem(folder_problem("forecast folder", forecast, "written"));
+    check_run_lock(forecast_dir, report);
 
     const std::string archive_dir = folder_of(paths[0].archive_gif);
     const FolderLook archive = look_at_folder(archive_dir, W_OK, "writable");
@@ -227,7 +310,8 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     if (!archive.usable) report.problem(folder_problem("archive folder", archive, "written"));
 
     std::vector<std::string> files{temporary_path_in(forecast_dir, writer),
-                                   temporary_path_in(archive_dir, writer)};
+                                   temporary_path_in(archive_dir, writer),
+                                   forecast_dir + run_lock_file_name};
     for (const ExportPaths& day : paths) {
       files.push_back(day.temporary_bmp);
       files.push_back(day.archive_gif);
@@ -272,6 +356,17 @@ void check_forecasts(const PlotState& state, Report& report) {
     report.line(label + quoted(path) + ", " + std::to_string(hours) + " of " +
                 std::to_string(forecast_hours) + " hours hold a value");
   }
+}
+
+// Names a measurement file too large to hold a measurement, with its size: a run reads only its
+// first page, so the file costs nothing but its day's archive picture, which is kept.
+void report_oversized(const std::string& path, Report& report) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return;
+  report.line("measurement file " + quoted(path) + " is " +
+              std::to_string(static_cast<std::uintmax_t>(info.st_size)) +
+              " bytes, larger than a measurement file can be");
+  report.problem("measurement file " + quoted(path) + " is larger than a measurement file can be");
 }
 
 // Lists the measurement folder once for all six days, as a run lists it when it does not change,
@@ -326,6 +421,9 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
     const DayFileNames names =
         day_file_names(station.kind, state.forecast_names[day], state.doy_codes[day]);
     const DayReading reading = read_day(folder, names, state);
+    if (reading.first_error == larger_than_a_measurement) {
+      report_oversized(state.observation_dir + reading.first_unreadable, report);
+    }
     unreadable.note_unreadable(reading.unreadable, state.observation_dir + reading.first_unreadable,
                                reading.first_error);
     std::string text = "measurements of " + state.date_labels[day];

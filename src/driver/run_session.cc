@@ -41,11 +41,11 @@ std::string folder_name(std::string path) {
 // nothing new to write. Other writers' temporary files have other names and are left alone.
 void remove_leftover_temporaries(const PlotState& state, const std::string& writer) {
   if (state.forecast_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.forecast_dir), writer));
-    remove_file(temporary_path_in(state.forecast_dir + std::string(archive_folder_name), writer));
+    remove_temporaries_in(folder_of(state.forecast_dir), writer);
+    remove_temporaries_in(state.forecast_dir + std::string(archive_folder_name), writer);
   }
   if (state.picture_dir_status == FolderStatus::usable) {
-    remove_file(temporary_path_in(folder_of(state.picture_dir), writer));
+    remove_temporaries_in(folder_of(state.picture_dir), writer);
   }
 }
 
@@ -63,17 +63,23 @@ bool RunSession::take_lock() {
   // A refused forecast folder is not used at all; the working folder stands in for it.
   const std::string& folder =
       state_.forecast_dir_status == FolderStatus::refused ? state_.work_dir : state_.forecast_dir;
-  auto lock = RunLock::acquire(folder, lock_wait_);
-  if (auto* taken = std::get_if<RunLock>(&lock)) {
-    lock_ = std::move(*taken);
-    return true;
+  std::optional<RunLock::Failure> failure;
+  if (lock_) {
+    failure = lock_->retake(lock_wait_);
+  } else {
+    auto lock = RunLock::acquire(folder, lock_wait_);
+    if (auto* taken = std::get_if<RunLock>(&lock)) {
+      lock_ = std::move(*taken);
+    } else {
+      failure = std::get<RunLock::Failure>(std::move(lock));
+    }
   }
-  const auto& failure = std::get<RunLock::Failure>(lock);
-  if (failure.busy) {
-    diagnostics_.fail("another run holds the lock " + quoted(failure.path) + "; gave up after " +
+  if (!failure) return true;
+  if (failure->busy) {
+    diagnostics_.fail("another run holds the lock " + quoted(failure->path) + "; gave up after " +
                       seconds_text(lock_wait_) + " (nothing written)");
   } else {
-    diagnostics_.fail("cannot take the run lock " + quoted(failure.path) + ": " + failure.reason +
+    diagnostics_.fail("cannot take the run lock " + quoted(failure->path) + ": " + failure->reason +
                       " (nothing written)");
   }
   return false;
@@ -95,7 +101,11 @@ bool RunSession::prepare(const std::string& working_dir, std::chrono::millisecon
   return true;
 }
 
-bool RunSession::retake_lock() { return lock_.has_value() || take_lock(); }
+void RunSession::release_lock() {
+  if (lock_) lock_->release();
+}
+
+bool RunSession::retake_lock() { return (lock_ && lock_->held()) || take_lock(); }
 
 void RunSession::use_days(std::chrono::year_month_day last_day, std::chrono::year_month_day today) {
   using std::chrono::sys_days;

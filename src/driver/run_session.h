@@ -32,10 +32,11 @@ class RunSession {
   // Returns false, with the cause reported, when nothing may be written.
   bool prepare(const std::string& working_dir, std::chrono::milliseconds lock_wait);
 
-  // Lets other runs have the lock, and takes it back (waiting at most the wait of prepare);
-  // retake_lock returns false, with the cause reported, when it could not. A backfill holds the
-  // lock a day at a time, so that the scheduled runs go on meanwhile.
-  void release_lock() { lock_.reset(); }
+  // Lets other runs have the lock, and takes it back in turn (waiting at most the wait of
+  // prepare); retake_lock returns false, with the cause reported, when it could not. A backfill
+  // holds the lock a day at a time, so that the scheduled runs go on meanwhile: a run that
+  // started during a day waits for that day only.
+  void release_lock();
   bool retake_lock();
 
   // Makes the six days up to `last_day` the table of days; `today` tells which of them, if

@@ -107,7 +107,8 @@ bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics
     return true;
   }
 
-  // Lines 1, 3 and 5 are free text and not used.
+  // Lines 1, 3 and 5 are free text and not used. Nothing past the six lines is read.
+  file->limit_reading(InputFile::bytes_for_lines(6));
   int lines_read = 0;
   std::string line;
   while (lines_read < 6 && file->read_line(line)) {

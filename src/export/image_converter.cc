@@ -17,12 +17,18 @@
 namespace norvane {
 namespace {
 
-// Reads the whole file at `path`; only a regular file is read.
+// The largest BMP file of a figure's size in any form read here: the longest header, a full
+// palette and 32 bits a pixel. The figure's own snapshot is about 8 KB.
+constexpr std::size_t max_bmp_file_bytes =
+    14 + 124 + 256 * 4 + std::size_t{figure_width} * figure_height * 4;
+
+// Reads the whole BMP file at `path`, refusing one larger than a figure's can be; only a regular
+// file is read.
 std::optional<FileError> read_whole_file(const std::string& path, std::vector<unsigned char>& out) {
   int error = 0;
   auto file = InputFile::open(path, &error);
   if (!file) return FileError{FileError::Scope::file, path, error_text(error)};
-  if (!file->read_all(out)) {
+  if (!file->read_all(out, max_bmp_file_bytes)) {
     return FileError{FileError::Scope::file, path, error_text(file->read_error())};
   }
   return std::nullopt;

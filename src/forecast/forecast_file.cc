@@ -33,6 +33,7 @@ ForecastFile read_forecast_file(const std::string& path) {
   ForecastFile forecast;
   auto file = InputFile::open(path, &forecast.error);
   if (!file) return forecast;
+  file->limit_reading(InputFile::bytes_for_lines(2));
   // Line 1 is a heading. A file of one line keeps it as its values line.
   std::string values_line;
   file->read_line(values_line);

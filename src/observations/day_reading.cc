@@ -18,6 +18,9 @@ bool is_no_file(int error) {
          error == ELOOP || error == ENXIO;
 }
 
+// The measurement field, characters 16 to 19 of line 3, ends with the 19th.
+constexpr std::size_t value_field_end = 19;
+
 }  // namespace
 
 std::optional<double> parse_observed_value(std::string_view value_field) {
@@ -27,11 +30,14 @@ std::optional<double> parse_observed_value(std::string_view value_field) {
 }
 
 std::optional<Measurement> read_measurement(InputFile& file, int hour, int minute_slot) {
-  // Only the first three lines are read; the value is on line 3.
+  // Only the first three lines are read, from the first page of the file; the value is on line
+  // 3. That line may run on past the page as long as its value field lies within it.
+  file.limit_reading(InputFile::page_bytes);
   std::string line;
   for (int lines_read = 0; lines_read < 3; ++lines_read) {
     if (!file.read_line(line)) return std::nullopt;
   }
+  if (line.size() < value_field_end && file.line_cut_at_limit()) return std::nullopt;
   Measurement measurement{hour, minute_slot, std::nullopt};
   const std::string_view value_field = columns(line, 16, 4);
   if (trim_blanks(value_field) == "N/A") return measurement;
@@ -39,6 +45,11 @@ std::optional<Measurement> read_measurement(InputFile& file, int hour, int minut
   const std::optional<double> value = parse_observed_value(value_field);
   if (value && round_to_int16(*value)) measurement.value = value;
   return measurement;
+}
+
+int measurement_error(const InputFile& file) {
+  if (file.read_error() != 0) return file.read_error();
+  return file.line_cut_at_limit() ? larger_than_a_measurement : too_few_lines;
 }
 
 DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
@@ -57,7 +68,7 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
       int error = 0;
       if (auto file = folder.open_day_file(name, listed_exactly.test(minute), &error)) {
         const auto measurement = read_measurement(*file, hour, minute_slot);
-        error = measurement ? 0 : file->read_error() != 0 ? file->read_error() : too_few_lines;
+        error = measurement ? 0 : measurement_error(*file);
         read_files.add(file->release());
         if (measurement) {
           day.measurements.push_back(*measurement);

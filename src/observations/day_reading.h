@@ -8,8 +8,10 @@
 // A measurement file gives, in characters 16 to 19 of its line 3, the value ("12.3", " 5.4")
 // or "N/A". "N/A", a field that holds no number, or a number beyond the 16-bit range once
 // rounded, is a measurement without a value. A file that the listing shows but that cannot be
-// opened or read, or that holds fewer than three lines (emptied while being uploaded again, say),
-// gives nothing and is counted apart: the day's figure then lacks a measurement it should show.
+// opened or read, that holds fewer than three lines (emptied while being uploaded again, say),
+// or whose first page holds no three lines (no measurement is that large), gives nothing and is
+// counted apart: the day's figure then lacks a measurement it should show. Whatever its size, a
+// file costs at most one page of reading.
 #pragma once
 
 #include <optional>
@@ -39,9 +41,12 @@ struct Measurement {
 // number. Empty when the field holds no number.
 std::optional<double> parse_observed_value(std::string_view value_field);
 
-// Reads the measurement of `hour` and `minute_slot` from its opened file: nothing when the file
-// holds fewer than three lines or could not be read (file.read_error() tells which).
+// Reads the measurement of `hour` and `minute_slot` from its opened file, reading no more than
+// its first page whatever its size: nothing when the file could not be read, holds fewer than
+// three lines, or holds no three lines in its first page (measurement_error tells which).
 std::optional<Measurement> read_measurement(InputFile& file, int hour, int minute_slot);
+// Why read_measurement gave nothing: an errno value, too_few_lines or larger_than_a_measurement.
+int measurement_error(const InputFile& file);
 
 // What the files of one day gave.
 struct DayReading {

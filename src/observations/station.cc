@@ -158,6 +158,7 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
   station.first_file = *folder.first_file();
   int error = 0;
   auto file = InputFile::open(observation_dir + station.first_file, &error);
+  if (file) file->limit_reading(InputFile::page_bytes);
   if (file && !file->read_line(station.first_line)) error = file->read_error();
   if (error != 0) {
     station.problem = Station::Problem::cannot_read;

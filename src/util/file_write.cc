@@ -19,6 +19,11 @@
 namespace norvane {
 namespace {
 
+FileSystemCalls& calls() {
+  static FileSystemCalls chosen{::ftruncate, ::link, std::rename};
+  return chosen;
+}
+
 FileError folder_error(const std::string& path, int error_number) {
   return {FileError::Scope::folder, folder_of(path), error_text(error_number)};
 }
@@ -92,11 +97,56 @@ bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> 
   return unchanged;
 }
 
+// Whether a call failed with `error` because the file system does not do it (a FAT file system
+// through FUSE refuses hard links, some refuse to truncate or to rename over a file), or may
+// refuse it for a reason another way avoids.
+bool refused_by_file_system(int error) {
+  return error == EPERM || error == EACCES || error == EEXIST || error == EOPNOTSUPP ||
+         error == ENOSYS || error == EINVAL;
+}
+
+// The name a file is moved aside to while its replacement is renamed in: a second temporary
+// name of this writer's own in its folder.
+std::string aside_path_for(const std::string& path) {
+  const std::string folder = path.find('/') == std::string::npos ? "" : folder_of(path);
+  return temporary_path_in(folder, temporary_writer() + ".old");
+}
+
+// Renames `temporary` to `path`, replacing the file there; returns 0 or the errno of the
+// failure. Where the file system refuses to rename over a file, the old file is moved aside
+// first and removed once the new one is in place (or moved back if it cannot be): a reader may
+// then find no file for a moment, but never a part of one.
+int rename_over(const std::string& temporary, const std::string& path) {
+  if (calls().rename(temporary.c_str(), path.c_str()) == 0) return 0;
+  const int error = errno;
+  struct stat info {};
+  if (!refused_by_file_system(error) || ::lstat(path.c_str(), &info) != 0 ||
+      S_ISDIR(info.st_mode)) {
+    return error;
+  }
+  const std::string aside = aside_path_for(path);
+  ::unlink(aside.c_str());
+  if (calls().rename(path.c_str(), aside.c_str()) != 0) return error;
+  if (calls().rename(temporary.c_str(), path.c_str()) != 0) {
+    const int second_error = errno;
+    calls().rename(aside.c_str(), path.c_str());
+    return second_error;
+  }
+  ::unlink(aside.c_str());
+  return 0;
+}
+
 }  // namespace
+
+void use_file_system_calls(const FileSystemCalls& chosen) { calls() = chosen; }
 
 std::string error_text(int error_number) {
   if (error_number == not_a_regular_file) return "not a regular file";
   if (error_number == too_few_lines) return "holds fewer than three lines";
+  if (error_number == larger_than_a_measurement) {
+    return "larger than a measurement file can be: its first " +
+           std::to_string(InputFile::page_bytes) + " bytes hold no three lines";
+  }
   return std::generic_category().message(error_number);
 }
 
@@ -132,8 +182,7 @@ std::optional<FileError> write_file_atomically(const std::string& path,
     ::unlink(temporary.c_str());
     return folder_error(path, !written ? write_errno : close_errno);
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int rename_errno = errno;
+  if (const int rename_errno = rename_over(temporary, path); rename_errno != 0) {
     ::unlink(temporary.c_str());
     return file_error(path, rename_errno);
   }
@@ -209,8 +258,17 @@ std::optional<FileError> write_file_by_turns(const std::string& path,
   }
   const std::string& turn = turns[chosen];
 
+  // Where the turns cannot be used (no hard links, no truncating an open file), the file is
+  // written the plain way, and neither turn is left behind.
+  const auto the_plain_way = [&] {
+    ::unlink(turn.c_str());
+    auto error = write_file_atomically(path, bytes);
+    // The other turn is no longer the file either, once it is written.
+    if (!error) ::unlink(turns[1 - chosen].c_str());
+    return error;
+  };
   const int fd = open_turn(turn);
-  if (fd < 0) return folder_error(path, errno);
+  if (fd < 0) return refused_by_file_system(errno) ? the_plain_way() : folder_error(path, errno);
   bool written = true;
   int error = 0;
   for (std::size_t done = 0; written && done < bytes.size();) {
@@ -221,7 +279,7 @@ std::optional<FileError> write_file_by_turns(const std::string& path,
     if (written) done += static_cast<std::size_t>(wrote);
     error = errno;
   }
-  if (written && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
+  if (written && calls().ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) {
     written = false;
     error = errno;
   }
@@ -229,18 +287,16 @@ std::optional<FileError> write_file_by_turns(const std::string& path,
     written = false;
     error = errno;
   }
-  if (!written) return folder_error(path, error);
+  if (!written) return refused_by_file_system(error) ? the_plain_way() : folder_error(path, error);
 
   const std::string temporary = temporary_path_for(path);
-  if (::link(turn.c_str(), temporary.c_str()) != 0) {
+  if (calls().link(turn.c_str(), temporary.c_str()) != 0) {
     if (errno != EEXIST || ::unlink(temporary.c_str()) != 0 ||
-        ::link(turn.c_str(), temporary.c_str()) != 0) {
-      // No hard links here (or no second name to be had): the plain way.
-      return write_file_atomically(path, bytes);
+        calls().link(turn.c_str(), temporary.c_str()) != 0) {
+      return the_plain_way();
     }
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int rename_errno = errno;
+  if (const int rename_errno = rename_over(temporary, path); rename_errno != 0) {
     ::unlink(temporary.c_str());
     return file_error(path, rename_errno);
   }
@@ -250,6 +306,11 @@ std::optional<FileError> write_file_by_turns(const std::string& path,
 std::optional<FileError> remove_file(const std::string& path) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return file_error(path, errno);
   return std::nullopt;
+}
+
+void remove_temporaries_in(const std::string& folder, const std::string& writer) {
+  remove_file(temporary_path_in(folder, writer));
+  remove_file(temporary_path_in(folder, writer + ".old"));
 }
 
 }  // namespace norvane

@@ -12,7 +12,13 @@
 // share the lock and never write at the same time, and runs that do not share the lock never
 // share the name, so no writer's rename can move another's file. A run killed in the middle of
 // a write leaves at most that one file a folder, which the next run of its station removes.
+//
+// Some file systems that hold files well enough refuse what this needs: a FAT disk through FUSE
+// refuses hard links and truncating an open file, others renaming over a file. Each refusal has
+// another way that still writes the file whole and leaves no other file behind.
 #pragma once
+
+#include <sys/types.h>
 
 #include <optional>
 #include <span>
@@ -35,8 +41,8 @@ struct FileError {
   std::string reason;  // the system's reason, such as "No such file or directory"
 };
 
-// The system's text for an errno value; "not a regular file" for not_a_regular_file and "holds
-// fewer than three lines" for too_few_lines (util/input_file.h).
+// The system's text for an errno value, or for not_a_regular_file, too_few_lines and
+// larger_than_a_measurement (util/input_file.h).
 std::string error_text(int error_number);
 
 // The folder part of `path`, up to and including its last "/"; "./" when it has none.
@@ -76,5 +82,18 @@ std::optional<FileError> write_file_by_turns(const std::string& path,
 
 // Deletes the file at `path`; one that is gone already is no failure.
 std::optional<FileError> remove_file(const std::string& path);
+
+// Deletes the temporary files that a killed run of `writer` may have left in `folder` (ending
+// in "/"); what is gone already is no failure.
+void remove_temporaries_in(const std::string& folder, const std::string& writer);
+
+// The calls through which files are replaced, which some file systems refuse. Tests choose
+// ones that refuse, as such a file system does; the program never changes them.
+struct FileSystemCalls {
+  int (*ftruncate)(int fd, off_t size);
+  int (*link)(const char* from, const char* to);
+  int (*rename)(const char* from, const char* to);
+};
+void use_file_system_calls(const FileSystemCalls& chosen);
 
 }  // namespace norvane

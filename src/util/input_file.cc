@@ -48,6 +48,9 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
     end_ = other.end_;
     at_end_ = other.at_end_;
     read_error_ = other.read_error_;
+    read_limit_ = other.read_limit_;
+    bytes_read_ = other.bytes_read_;
+    line_ended_ = other.line_ended_;
   }
   return *this;
 }
@@ -64,11 +67,17 @@ int InputFile::release() {
 
 bool InputFile::fill_buffer() {
   if (at_end_) return false;
+  const std::size_t room = std::min(buffer_size, read_limit_ - bytes_read_);
+  if (room == 0) {
+    at_end_ = true;
+    return false;
+  }
   for (;;) {
-    const ssize_t got = ::read(fd_, buffer_.get(), buffer_size);
+    const ssize_t got = ::read(fd_, buffer_.get(), room);
     if (got > 0) {
       begin_ = 0;
       end_ = static_cast<std::size_t>(got);
+      bytes_read_ += end_;
       return true;
     }
     if (got < 0 && errno == EINTR) continue;
@@ -83,6 +92,7 @@ bool InputFile::read_line(std::string& line) {
   // max_line_bytes is still recognised as part of the line end.
   std::string read;
   bool found_any = false;
+  bool ended = false;
   for (;;) {
     if (begin_ == end_ && !fill_buffer()) break;
     found_any = true;
@@ -97,17 +107,26 @@ bool InputFile::read_line(std::string& line) {
     begin_ += length;
     if (newline) {
       ++begin_;  // the LF itself
+      ended = true;
       break;
     }
   }
   if (!found_any || read_error_ != 0) return false;
+  line_ended_ = ended;
   if (!read.empty() && read.back() == '\r') read.pop_back();
   if (read.size() > max_line_bytes) read.resize(max_line_bytes);
   line = std::move(read);
   return true;
 }
 
-bool InputFile::read_all(std::vector<unsigned char>& bytes) {
+bool InputFile::line_cut_at_limit() const {
+  if (line_ended_ || bytes_read_ < read_limit_) return false;
+  struct stat info {};
+  return fd_ < 0 || ::fstat(fd_, &info) != 0 ||
+         static_cast<std::uintmax_t>(info.st_size) > read_limit_;
+}
+
+bool InputFile::read_all(std::vector<unsigned char>& bytes, std::size_t limit) {
   // What is buffered first, then the rest straight into `bytes`, sized once from the file's
   // size where it is known.
   bytes.insert(bytes.end(), buffer_.get() + begin_, buffer_.get() + end_);
@@ -115,16 +134,18 @@ bool InputFile::read_all(std::vector<unsigned char>& bytes) {
   struct stat info {};
   std::size_t chunk = 64 * 1024;
   if (::fstat(fd_, &info) == 0 && info.st_size > 0) {
-    chunk = std::min(static_cast<std::size_t>(info.st_size) + 1, max_whole_file_bytes + 1);
+    chunk = std::min(static_cast<std::uintmax_t>(info.st_size) + 1,
+                     static_cast<std::uintmax_t>(limit) + 1);
   }
   while (!at_end_) {
     const std::size_t old_size = bytes.size();
-    if (old_size > max_whole_file_bytes) {
+    if (old_size > limit) {
       read_error_ = EFBIG;
       return false;
     }
-    bytes.resize(old_size + chunk);
-    const ssize_t got = ::read(fd_, bytes.data() + old_size, chunk);
+    const std::size_t want = std::min<std::size_t>(chunk, limit + 1 - old_size);
+    bytes.resize(old_size + want);
+    const ssize_t got = ::read(fd_, bytes.data() + old_size, want);
     bytes.resize(old_size + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) read_error_ = errno;

@@ -3,8 +3,9 @@
 // the monthly forecasts, the stations' measurement files, and the BMP snapshot of a figure.
 // This is the one way they are read. Only regular files are opened (a folder or a FIFO that happens
 // to carry an expected name must neither be read nor make the run wait), lines may end in CR LF or
-// LF, and a line longer than max_line_bytes is cut there, so that no input can make the program
-// read without bound.
+// LF, and a line longer than max_line_bytes is cut there. Each reader reads no more of a file
+// than it needs from it (limit_reading, the limit of read_all), so that no input, not even a
+// file of gigabytes without a line end, can make the program read without bound.
 #pragma once
 
 #include <cstddef>
@@ -21,10 +22,19 @@ inline constexpr int not_a_regular_file = -1;
 // The error value of a data file that holds fewer lines than it must (a measurement file needs
 // three); error_text gives it the text "holds fewer than three lines".
 inline constexpr int too_few_lines = -2;
+// The error value of a measurement file whose three lines do not lie within its first page
+// (InputFile::page_bytes), where a measurement always lies; error_text says so.
+inline constexpr int larger_than_a_measurement = -3;
 
 class InputFile {
  public:
   static constexpr std::size_t max_line_bytes = 4096;
+  // What one read of a small file takes: a measurement file is read no further.
+  static constexpr std::size_t page_bytes = 4096;
+  // The most that reading `lines` lines of at most max_line_bytes, with their CR LF, can need.
+  static constexpr std::size_t bytes_for_lines(std::size_t lines) {
+    return lines * (max_line_bytes + 2);
+  }
 
   // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
   // the errno value that says why (ENOENT, EACCES, EISDIR, ...), or to not_a_regular_file.
@@ -47,10 +57,19 @@ class InputFile {
   bool read_line(std::string& line);
   int read_error() const { return read_error_; }
 
-  // Appends the rest of the file to `bytes`, up to max_whole_file_bytes. Returns false when
-  // reading failed (`read_error()` says why) or the file is larger (EFBIG).
+  // Reads lines from the first `bytes` of the file only, whatever its size: nothing past them
+  // is ever read, and a line that runs on past them ends there, as a last line without a line
+  // end ends at the end of a file. Set before the first read.
+  void limit_reading(std::size_t bytes) { read_limit_ = bytes; }
+  // Whether the line last read was cut at that limit: it had no line end before it, and the
+  // file goes on past it.
+  bool line_cut_at_limit() const;
+
+  // Appends the rest of the file to `bytes`, up to `limit` bytes in all. Returns false when
+  // reading failed (`read_error()` says why) or the file is larger (EFBIG), having read no more
+  // than one byte past the limit.
   static constexpr std::size_t max_whole_file_bytes = 64 << 20;
-  bool read_all(std::vector<unsigned char>& bytes);
+  bool read_all(std::vector<unsigned char>& bytes, std::size_t limit = max_whole_file_bytes);
 
   // Gives up the open descriptor, which the caller then closes; the file reads nothing more.
   int release();
@@ -67,6 +86,9 @@ class InputFile {
   std::size_t end_ = 0;
   bool at_end_ = false;
   int read_error_ = 0;
+  std::size_t read_limit_ = static_cast<std::size_t>(-1);
+  std::size_t bytes_read_ = 0;
+  bool line_ended_ = true;  // the line last read ended with a line end
 };
 
 }  // namespace norvane

@@ -5,22 +5,38 @@
 // both would write the same pictures, and a run that started before midnight would meet one
 // that started after it in the archive.
 //
-// A run therefore holds an exclusive lock for its work, and the lock must be one and the same
-// for every user. It is the kernel's lock (flock) on the forecast folder itself (the folder all
-// of a station's runs share, which also holds the archive): opening a folder to read it needs
-// no write permission and no file that some user owns, so root, the service's user and an
-// operator's account all meet on it. The lock dies with its process, so a killed run or a power
-// cut leaves nothing that a later run or a person must clean up.
+// A run therefore holds an exclusive lock for its work, one and the same for every user and on
+// every machine that shares the forecast folder (the folder all of a station's runs share,
+// which also holds the archive). It is two locks, taken in this order and both held:
 //
-// A file system that cannot lock a folder (NFS, which emulates flock with record locks that
-// need a file open for writing) is served by the file ".norvane_foF2.lock" in that folder,
-// created readable and writable by all; on such a file system every run of the folder takes
-// that path, so all of them still meet on one lock.
+// - a record lock on the first byte of the file ".norvane_foF2.lock" in the forecast folder.
+//   Record locks are the ones a network file system carries to its server (NFS, SMB), where
+//   they meet the record locks of the server's own runs and of every other client;
+// - the kernel's lock (flock) on the forecast folder itself, which is what earlier versions
+//   took, so that a run of this version and one of an earlier version do not overlap while a
+//   machine is being upgraded. A file system that cannot lock a folder is served by the record
+//   lock alone, which every run takes anyway: no run ever holds a lock that others do not see.
+//
+// Only the station's users may take either: the folder lock needs the folder open for reading,
+// and the record lock the file open for writing, so the folder's modes decide (see
+// docs/installation.md: the web server needs no more than to pass through the forecast folder).
+// The lock file is made with the folder's owner and group, readable and writable by exactly the
+// classes of users (owner, group, others) who may write in the folder.
+//
+// Waiting runs are served in turn. A backfill lets the lock go between its days and takes it
+// again at once; a run that only tried the lock now and then would find it taken every time. So
+// whoever wants the lock first takes a turn: a record lock on the second byte of the lock file,
+// held only until the lock itself is had. A backfill going back for the lock takes a turn too,
+// and so waits for the run that took one while the backfill was drawing its day.
+//
+// The locks die with their process, so a killed run or a power cut leaves nothing that a later
+// run or a person must clean up; the lock file stays, empty, and is used again.
 #pragma once
 
 #include <sys/types.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -34,14 +50,19 @@ class RunLock {
   // Why no lock was taken.
   struct Failure {
     bool busy = false;   // another process held it for the whole wait
-    std::string path;    // the folder (or the lock file) waited on or tried
+    std::string path;    // the folder or the lock file waited on or tried
     std::string reason;  // the system's reason when not busy
   };
 
   // Takes the lock of the folder of `forecast_dir` (a prefix of file names, normally ending in
-  // "/"), waiting at most `wait` for another holder to let it go.
+  // "/"), waiting at most `wait` for other holders and those whose turn comes first.
   static std::variant<RunLock, Failure> acquire(const std::string& forecast_dir,
                                                 std::chrono::milliseconds wait);
+
+  // Lets other runs have the lock; retake() takes it back in turn, waiting at most `wait`.
+  void release();
+  std::optional<Failure> retake(std::chrono::milliseconds wait);
+  bool held() const { return held_; }
 
   // What tells the locked folder from every other: its device and inode, as text. Every run of
   // the folder, whoever starts it, sees the same.
@@ -54,13 +75,24 @@ class RunLock {
   ~RunLock();
 
  private:
-  RunLock(int fd, std::string identity) : fd_(fd), identity_(std::move(identity)) {}
-  int fd_ = -1;
+  RunLock(int folder_fd, int file_fd, std::string folder, std::string identity);
+  std::optional<Failure> take(std::chrono::steady_clock::time_point deadline);
+  void close_all();
+
+  int folder_fd_ = -1;
+  int file_fd_ = -1;
+  bool folder_locked_ = false;
+  bool held_ = false;
+  std::string folder_;
   std::string identity_;
 };
 
 // The identity of the folder at `folder` as folder_identity() gives it, or "" when it cannot be
 // looked at.
 std::string folder_identity(const std::string& folder);
+
+// The mode of a lock file made in a folder of mode `folder_mode`: read and write for each class
+// of users that may write in the folder (and so run the station), nothing for the others.
+mode_t run_lock_file_mode(mode_t folder_mode);
 
 }  // namespace norvane

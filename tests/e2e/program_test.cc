@@ -75,11 +75,13 @@ TEST(Program, OneQuietRunWritesTwelvePicturesWithForecastAndMeasurements) {
           << "slot " << slot << ", hour " << hour;
     }
   }
-  // Nothing else is left behind: no BMP, no temporary file.
+  // Nothing else is left behind: no BMP, no temporary file; only the lock file stays.
   EXPECT_EQ(gif_count(work.list("www")), 6);
   EXPECT_EQ(gif_count(work.list("fc/previous_foF2_plots")), 6);
   for (const std::string& name : work.list("fc")) {
-    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots")) << name;
+    EXPECT_TRUE(name.ends_with(".txt") || name.starts_with("previous_foF2_plots") ||
+                name == ".norvane_foF2.lock")
+        << name;
   }
 }
 
@@ -545,7 +547,8 @@ TEST(Program, CheckSaysWhetherARunWouldWriteEverythingAndWritesNothing) {
             std::string::npos)
       << broken.standard_output;
   EXPECT_TRUE(broken.standard_output.ends_with(
-      "\nverdict: not ready: a folder stands where a run writes \"" + work.path() + archive +
+      "\nverdict: not ready: any user could hold the run lock (chmod 0771 '" + work.path() +
+      "fc/'); a folder stands where a run writes \"" + work.path() + archive +
       "\"; the picture folder is missing; 12 measurement files cannot be read\n"))
       << broken.standard_output;
   EXPECT_EQ(snapshot(work), broken_before);

@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -19,6 +21,8 @@
 #include "support/station_files.h"
 #include "support/station_work.h"
 #include "support/temp_folder.h"
+#include "util/input_file.h"
+#include "util/run_lock.h"
 
 namespace norvane {
 namespace {
@@ -50,12 +54,13 @@ class StationWork : public ::testing::Test {
   }
 
   // Hidden files and BMPs left in the folders the run writes in (but the two files that take
-  // turns as the run record, which stay).
+  // turns as the run record and the lock file, which stay).
   std::vector<std::string> leftovers() const {
     std::vector<std::string> found;
     for (const std::string& name : work_.list()) {
       const std::string base = fs::path(name).filename().string();
-      if ((base.starts_with(".") && !base.starts_with(".plotfoF2.json.")) ||
+      if ((base.starts_with(".") && !base.starts_with(".plotfoF2.json.") &&
+           base != run_lock_file_name) ||
           base.ends_with(".bmp")) {
         found.push_back(name);
       }
@@ -295,6 +300,120 @@ TEST_F(StationWork, RunsOfEveryUserShareOneLockAndStationsSharingPicturesKeepThe
     EXPECT_TRUE(picture == own[index] || picture == others[index]) << "slot " << slot;
   }
   EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(StationWork, AMeasurementFileOfAnySizeCostsAPageOfReading) {
+  // An upload gone wrong: 8 GiB without a line end. And a file longer than a page whose three
+  // lines lie in its first page, which is a measurement like any other.
+  const std::string sparse = testing::measurement_name(days_, 6, 1, 7);
+  work_.write(sparse, "Rome");
+  ASSERT_EQ(::truncate((work_ / sparse).c_str(), off_t{8} << 30), 0);
+  work_.write(testing::measurement_name(days_, 6, 2, 7),
+              testing::measurement_file("Rome", testing::value_field(9.0)) +
+                  std::string(3 * InputFile::page_bytes, '#'));
+  const auto [run, days] = run_today(work_, unprivileged_);
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.standard_error, "norvane_foF2: cannot read measurement file \"" + (work_ / sparse) +
+                                    "\": larger than a measurement file can be: its first 4096 "
+                                    "bytes hold no three lines (its day's archive picture kept)\n");
+  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / "www/plotfoF26.gif"), 21, 90),
+            colours::measured);
+  const auto check = testing::run_program(work_.path(), {.arguments = {"--check"}});
+  EXPECT_NE(check.standard_output.find("\nmeasurement file \"" + (work_ / sparse) +
+                                       "\" is 8589934592 bytes, larger than a measurement file "
+                                       "can be\n"),
+            std::string::npos)
+      << check.standard_output;
+}
+
+// Whether a record lock of another open file holds the byte `byte` of the file at `path`.
+bool record_locked(const std::string& path, off_t byte) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_start = byte;
+  probe.l_len = 1;
+  const bool locked = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  if (fd >= 0) ::close(fd);
+  return locked;
+}
+
+TEST(RunLock, OnlyTheStationsUsersCanHoldItAndARunOnAnotherMachineIsWaitedFor) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root, to try as another user";
+  testing::TempFolder work;
+  PlotState days;
+  build_day_table(days, testing::local_today());
+  testing::prepare_station_work(work, days);
+  // The installation's modes: the station's users alone may open the forecast folder; the web
+  // server passes through it to the archive.
+  fs::permissions(work.path(), fs::perms(0755));
+  fs::permissions(work / "fc", fs::perms(0771));
+  ASSERT_EQ(run_today(work).first.exit_status, 0);
+  const std::string lock_file = work / ("fc/" + std::string(run_lock_file_name));
+  const std::string archive = work / archive_of(days, 6);
+  const pid_t other = ::fork();
+  if (other == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(9);
+    const bool folder_refused = ::open((work / "fc").c_str(), O_RDONLY | O_DIRECTORY) < 0;
+    const bool file_refused = ::open(lock_file.c_str(), O_RDONLY) < 0;
+    const bool archive_read = ::open(archive.c_str(), O_RDONLY) >= 0;
+    ::_exit(folder_refused && file_refused && archive_read ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(other, &status, 0), other);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  auto check = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_NE(check.standard_output.find("\nrun lock: can be taken, and other users of this machine "
+                                       "cannot open the forecast folder or its lock file\n"),
+            std::string::npos)
+      << check.standard_output;
+  fs::permissions(work / "fc", fs::perms(0775));
+  check = testing::run_program(work.path(), {.arguments = {"--check"}});
+  EXPECT_NE(check.standard_output.find("any user could hold the run lock (chmod 0771 '" +
+                                       work.path() + "fc/')"),
+            std::string::npos)
+      << check.standard_output;
+
+  // A run on another machine sharing the folder holds the record lock through the file
+  // system's server: a run here waits in turn until it is let go. (Held here as a lock of the
+  // open file, which record_locked's own opening and closing of the file leaves alone.)
+  const int held = ::open(lock_file.c_str(), O_RDWR | O_CLOEXEC);
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_len = 1;
+  ASSERT_EQ(::fcntl(held, F_OFD_SETLK, &lock), 0);
+  testing::StartedProgram waiting(work.path(), {});
+  for (int i = 0; i < 20000 && !record_locked(lock_file, 1); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  EXPECT_TRUE(waiting.running());
+  timespec let_go{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &let_go);
+  ::close(held);
+  EXPECT_EQ(waiting.wait().exit_status, 0);
+  struct stat picture {};
+  ASSERT_EQ(::stat((work / "www/plotfoF26.gif").c_str(), &picture), 0);
+  EXPECT_GE(picture.st_mtim.tv_sec * 1'000'000'000LL + picture.st_mtim.tv_nsec,
+            let_go.tv_sec * 1'000'000'000LL + let_go.tv_nsec);
+
+  // A forecast folder the run's user may write in and pass through but not read: no lock, and
+  // the check says so.
+  ASSERT_EQ(::chown((work / "fc").c_str(), 65534, 65534), 0);
+  fs::permissions(work / "fc", fs::perms(0333));
+  testing::open_to_everyone(work / "obs");
+  fs::permissions(work / "www", fs::perms(0777));
+  const auto refused = testing::run_program(work.path(), {.unprivileged = true});
+  EXPECT_EQ(refused.standard_error, "norvane_foF2: cannot take the run lock \"" + work.path() +
+                                        "fc/\": Permission denied (nothing written)\n");
+  check = testing::run_program(work.path(), {.arguments = {"--check"}, .unprivileged = true});
+  EXPECT_NE(check.standard_output.find("\nrun lock: the forecast folder \"" + work.path() +
+                                       "fc/\" cannot be opened for reading, so a run cannot take "
+                                       "its lock: Permission denied\n"),
+            std::string::npos)
+      << check.standard_output;
+  EXPECT_NE(check.standard_output.find("verdict: not ready: the run lock cannot be taken"),
+            std::string::npos)
+      << check.standard_output;
 }
 
 }  // namespace

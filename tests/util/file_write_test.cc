@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,46 @@ TEST(WriteFileByTurns, ReplacesTheFileWithoutFreeingItsPredecessorOrMovingAReade
   ASSERT_EQ(::stat((folder / "www/.plotfoF2.json.w.1").c_str(), &first), 0);
   EXPECT_EQ(file.st_ino, first.st_ino);
   EXPECT_EQ(file.st_nlink, 2u);
+}
+
+int refuse(int, off_t) {
+  errno = EPERM;
+  return -1;
+}
+int refuse(const char*, const char*) {
+  errno = EPERM;
+  return -1;
+}
+int rename_but_not_over(const char* from, const char* to) {
+  return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+TEST(WriteFileByTurns, WritesTheFileWholeWhereTheFileSystemRefusesWhatTurnsNeed) {
+  // As a FAT file system through FUSE refuses hard links, or truncating an open file, and as
+  // some refuse renaming over a file: each time the file is written whole, and no file but it
+  // (and where links work, its turns) is left.
+  const FileSystemCalls refusals[] = {{refuse, ::link, std::rename},
+                                      {::ftruncate, refuse, std::rename},
+                                      {::ftruncate, ::link, rename_but_not_over}};
+  for (const FileSystemCalls& calls : refusals) {
+    testing::TempFolder folder;
+    name_temporary_files_after("w");
+    use_file_system_calls(calls);
+    folder.write("www/plotfoF2.json", "an older program's record");
+    for (const std::string text : {"run 1", "run 2, longer", "run 3"}) {
+      EXPECT_EQ(write_file_by_turns(folder / "www/plotfoF2.json", bytes_of(text)), std::nullopt);
+      EXPECT_EQ(folder.read("www/plotfoF2.json"), text);
+    }
+    EXPECT_EQ(write_file_atomically(folder / "www/picture.gif", bytes_of("new")), std::nullopt);
+    EXPECT_EQ(write_file_atomically(folder / "www/picture.gif", bytes_of("newer")), std::nullopt);
+    EXPECT_EQ(folder.read("www/picture.gif"), "newer");
+    std::vector<std::string> expected{"picture.gif", "plotfoF2.json"};
+    if (&calls == &refusals[2]) {
+      expected.insert(expected.begin(), {".plotfoF2.json.w.1", ".plotfoF2.json.w.2"});
+    }
+    EXPECT_EQ(folder.list("www"), expected);
+  }
+  use_file_system_calls({::ftruncate, ::link, std::rename});
 }
 
 TEST(WriteFileAtomically, AMissingFolderIsTheFoldersFault) {

@@ -79,5 +79,30 @@ TEST(InputFile, ReadsAWholeFileAfterLines) {
   EXPECT_EQ(std::string(rest.begin(), rest.end()), "rest\0of it"s);
 }
 
+TEST(InputFile, ReadsNoFurtherThanItsLimitWhateverTheFilesSize) {
+  testing::TempFolder folder;
+  folder.write("long", "one\ntwo\n" + std::string(5000, 'x'));
+  folder.write("exact", "one\ntwo\nxxxxxxxx");
+  for (const char* name : {"long", "exact"}) {
+    int error = 0;
+    auto file = InputFile::open(folder / name, &error);
+    ASSERT_TRUE(file);
+    file->limit_reading(16);
+    std::vector<std::string> lines;
+    std::string line;
+    while (file->read_line(line)) lines.push_back(line);
+    EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "xxxxxxxx"})) << name;
+    // Cut only where the file goes on.
+    EXPECT_EQ(file->line_cut_at_limit(), std::string(name) == "long") << name;
+  }
+  int error = 0;
+  auto file = InputFile::open(folder / "long", &error);
+  ASSERT_TRUE(file);
+  std::vector<unsigned char> bytes;
+  EXPECT_FALSE(file->read_all(bytes, 100));
+  EXPECT_EQ(file->read_error(), EFBIG);
+  EXPECT_LE(bytes.size(), 101u);
+}
+
 }  // namespace
 }  // namespace norvane
