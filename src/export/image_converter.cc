@@ -4,9 +4,11 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include "export/gif_comment.h"
@@ -17,19 +19,24 @@
 namespace norvane {
 namespace {
 
-// The largest BMP file of a figure's size in any form read here: the longest header, a full
-// palette and 32 bits a pixel. The figure's own snapshot is about 8 KB.
+// The largest BMP file of a figure's size in the forms read here: the longest header (124
+// bytes), a full palette and a byte a pixel uncompressed, rows padded to four bytes. The figure's
+// own snapshot is about 8 KB.
 constexpr std::size_t max_bmp_file_bytes =
-    14 + 124 + 256 * 4 + std::size_t{figure_width} * figure_height * 4;
+    14 + 124 + 256 * 4 + (std::size_t{figure_width} + 3) / 4 * 4 * figure_height;
 
-// Reads the whole BMP file at `path`, refusing one larger than a figure's can be; only a regular
-// file is read.
+constexpr std::string_view not_ours = "not a BMP of this program";
+
+// Reads the whole BMP file at `path`, refusing one larger than a figure's can be, which is not
+// one of the program's; only a regular file is read.
 std::optional<FileError> read_whole_file(const std::string& path, std::vector<unsigned char>& out) {
   int error = 0;
   auto file = InputFile::open(path, &error);
   if (!file) return FileError{FileError::Scope::file, path, error_text(error)};
   if (!file->read_all(out, max_bmp_file_bytes)) {
-    return FileError{FileError::Scope::file, path, error_text(file->read_error())};
+    const int read_error = file->read_error();
+    return FileError{FileError::Scope::file, path,
+                     read_error == EFBIG ? std::string(not_ours) : error_text(read_error)};
   }
   return std::nullopt;
 }
@@ -132,7 +139,7 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   std::vector<unsigned char> bytes;
   if (auto error = read_whole_file(path, bytes)) return error;
   auto picture = decode_indexed_bmp(bytes, figure_width, figure_height);
-  if (!picture) return FileError{FileError::Scope::file, path, "not a BMP of this program"};
+  if (!picture) return FileError{FileError::Scope::file, path, std::string(not_ours)};
   picture_ = std::move(picture);
   comment_.clear();
   encoded_.clear();
