@@ -1,26 +1,37 @@
 // SPDX-License-Identifier: MIT
-// norvane_benchmark: measures how long a run of norvane_foF2 takes and how much memory it needs,
-// in a small and in a very large measurement folder.
+// norvane_benchmark: measures how long a run of norvane_foF2 takes, in CPU and in wall time, and
+// how much memory it needs, in a small and in a very large measurement folder and for a network
+// of stations, for the installed (dynamically linked) program and, when given, a static
+// program of the same sources (bench/norvane_foF2_static) beside it.
 //
-//   norvane_benchmark <path to the norvane_foF2 program> [runs]
+//   norvane_benchmark <norvane_foF2> [<static norvane_foF2>] [runs]
 //
-// In a fresh temporary folder it builds two working folders, each with its settings file,
-// forecast files, archive and picture folders, and a measurement folder of station Rome:
+// In a fresh temporary folder it builds working folders, each with its settings file, forecast
+// files, archive and picture folders, and a measurement folder of station Rome:
 //
-//   week: one file every 15 minutes for the seven days up to today   (7 x 96  =     672 files)
-//   year: one file every 3 minutes for the 365 days up to today      (365 x 480 = 175,200 files)
+//   week:     one file every 15 minutes for the seven days up to today   (7 x 96  =     672 files)
+//   stations: 1,000 working folders, each of one file an hour for a week (7 x 24  =     168 files)
+//   year:     one file every 3 minutes for the 365 days up to today      (365 x 480 = 175,200
+//   files)
 //
-// Then it starts the program in each folder the way a scheduler does (no arguments, the folder as
-// its working directory, output thrown away): two warm-up runs, then `runs` measured runs (21 for
-// week and 7 for year unless given). Each run's wall time is taken around fork and wait4, its
-// peak memory from wait4's resource usage. For the year folder it also measures listing the
-// folder six times in a row (a run lists it once per day), after each run so that both see the
-// machine in the same state, and sets the run's time against that cost of reading the directory.
-// Then it times `norvane_foF2 --check` on the year folder in the same way, against listing the
-// folder once (the check lists it once for all six days). Last it times a backfill of all 365
-// days of the year folder (`--backfill`, the archive pictures removed before each timed run so
-// that each writes them all), against listing the folder once and opening and reading each of
-// its files once, which is what a backfill cannot do without.
+// Then it starts the programs in each folder the way a scheduler does (no arguments, the folder
+// as its working directory, output thrown away): two warm-up runs of each, then `runs` measured
+// rounds (21 for week and 7 for year unless given), in each of which every program runs once,
+// in turn, so that both see the machine in the same state. Each run's wall time is taken around
+// fork and wait4, its CPU time (user and system) and peak memory from wait4's resource usage.
+//
+// Each figure is set against what no run can do without, timed in turn with the runs:
+//   - week: the I/O floor, starting a trivial program (/bin/true, started the same way) and
+//     listing the folder once and reading the files of the six days a run draws; and, with a
+//     static program given, the dynamic program's CPU time against the static one's;
+//   - stations: each program runs every station once, one after the other (after a first pass
+//     that writes their pictures), as a machine serving a network of stations would: CPU
+//     seconds and wall time per station run;
+//   - year: listing the folder once (a run lists it once while it does not change) and six
+//     times, and its I/O floor as for the week; `norvane_foF2 --check`, against listing it
+//     once; a backfill of all 365 days (`--backfill`, the archive pictures removed before each
+//     timed run so that each writes them all), against listing the folder once and opening and
+//     reading each of its files once.
 // Each folder is prepared and written out to disk just before its runs. The measurement
 // folder's modification time is then set to a minute before, as if the station's last file had
 // come then: most runs of a real station come minutes after its last file. The week folder is
@@ -288,8 +299,16 @@ WorkingFolder make_working_folder(const fs::path& parent, const std::string& nam
 // ---------------------------------------------------------------------------------------------
 // Runs
 
+// A program under test: the installed (dynamically linked) one, or a static one of the same
+// sources.
+struct Program {
+  std::string label;
+  std::string path;
+};
+
 struct RunResult {
   double wall_ms = 0;
+  double cpu_ms = 0;  // user and system time of the program
   long peak_kib = 0;
   int status = 0;  // as wait4 gives it
 };
@@ -306,6 +325,8 @@ std::string describe(int status) {
            strsignal(WTERMSIG(status)) + ")";
   return "ended with wait status " + std::to_string(status);
 }
+
+double milliseconds(const timeval& time) { return time.tv_sec * 1e3 + time.tv_usec / 1e3; }
 
 // Starts `program` with `arguments` (none unless given) in `folder`, with standard input from
 // /dev/null and its output to `output` (/dev/null unless given), and waits for it to end.
@@ -345,6 +366,7 @@ RunResult run_program(const std::string& program, const fs::path& folder,
   }
   const auto end = steady_clock::now();
   result.wall_ms = duration<double, std::milli>(end - start).count();
+  result.cpu_ms = milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime);
   result.peak_kib = usage.ru_maxrss;  // KiB on Linux
   result.status = status;
   return result;
@@ -371,84 +393,119 @@ std::optional<fs::path> missing_picture(const WorkingFolder& folder, year_month_
 }
 
 double median(std::vector<double> values) {
+  if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   const std::size_t middle = values.size() / 2;
   return values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
 }
 
-struct FolderReport {
+// What the runs of one program in one folder came to.
+struct ProgramReport {
   bool all_succeeded = true;
   double median_ms = 0;
+  double median_cpu_ms = 0;
 };
 
-// Warm-up runs, then `runs` measured runs of the program in `folder`, with `arguments`; prints
-// the results. `alongside`, when given, is called after each timed run, so that what it times
-// shares the machine's state of the moment with the runs. Runs without arguments must leave
-// all twelve pictures.
-FolderReport measure_runs(const std::string& program, const WorkingFolder& folder, int runs,
-                          year_month_day today, const fs::path& scratch,
-                          const std::function<void()>& alongside = {},
-                          const std::vector<std::string>& arguments = {},
-                          const std::function<void()>& before_each = {}) {
-  FolderReport report;
-  int failures = 0;
-  std::string first_failure;
-  const auto note = [&](const RunResult& run) {
-    if (succeeded(run.status)) return;
-    report.all_succeeded = false;
-    if (failures++ == 0) first_failure = describe(run.status);
-  };
-
-  for (int i = 0; i < kWarmUpRuns; ++i) {
-    note(run_program(program, folder.path, "/dev/null", arguments));
-    stop_if_interrupted();
+// Runs of each program, kept apart.
+class RunTally {
+ public:
+  void note(const RunResult& run, bool timed) {
+    if (!succeeded(run.status)) {
+      all_succeeded_ = false;
+      if (failures_++ == 0) first_failure_ = describe(run.status);
+    }
+    if (!timed) return;
+    wall_ms_.push_back(run.wall_ms);
+    cpu_ms_.push_back(run.cpu_ms);
+    peak_kib_ = std::max(peak_kib_, run.peak_kib);
   }
-  if (report.all_succeeded && arguments.empty()) {
-    if (const auto missing = missing_picture(folder, today)) {
-      report.all_succeeded = false;
-      std::cout << folder.name << ": the program ended with status 0 but did not write \""
-                << missing->string() << "\"\n";
+  void fail() { all_succeeded_ = false; }
+  int failures() const { return failures_; }
+  const std::string& first_failure() const { return first_failure_; }
+
+  // Prints the line of these runs and returns their medians.
+  ProgramReport report(const std::string& heading) const {
+    char line[320];
+    std::snprintf(line, sizeof line,
+                  "%s: %zu runs: median %.2f ms (min %.2f ms), CPU median %.2f ms, "
+                  "peak memory max %.1f MiB",
+                  heading.c_str(), wall_ms_.size(), median(wall_ms_),
+                  wall_ms_.empty() ? 0.0 : *std::min_element(wall_ms_.begin(), wall_ms_.end()),
+                  median(cpu_ms_), peak_kib_ / 1024.0);
+    std::cout << line << '\n';
+    return {all_succeeded_, median(wall_ms_), median(cpu_ms_)};
+  }
+
+ private:
+  std::vector<double> wall_ms_;
+  std::vector<double> cpu_ms_;
+  long peak_kib_ = 0;
+  bool all_succeeded_ = true;
+  int failures_ = 0;
+  std::string first_failure_;
+};
+
+// Runs `program` once more with its output kept, and shows what it said.
+void show_output(const Program& program, const WorkingFolder& folder, const fs::path& scratch,
+                 const std::vector<std::string>& arguments) {
+  const fs::path output = scratch / (folder.name + "-output.txt");
+  run_program(program.path, folder.path, output.c_str(), arguments);
+  std::FILE* file = std::fopen(output.c_str(), "r");
+  char text[512];
+  for (int lines = 0; file != nullptr && lines < 10 && std::fgets(text, sizeof text, file); ++lines)
+    std::cout << folder.name << ":   " << text << (std::strchr(text, '\n') ? "" : "\n");
+  if (file != nullptr) std::fclose(file);
+}
+
+// Warm-up runs, then `runs` measured rounds in `folder`, with `arguments`: in each round every
+// program runs once, in turn, so that all see the machine in the same state. Prints the results
+// of each program. `alongside`, when given, is called after each round, so that what it times
+// shares the machine's state of the moment with the runs; `before_each` before each run. Runs
+// without arguments must leave all twelve pictures.
+std::vector<ProgramReport> measure_runs(const std::vector<Program>& programs,
+                                        const WorkingFolder& folder, int runs, year_month_day today,
+                                        const fs::path& scratch,
+                                        const std::function<void()>& alongside = {},
+                                        const std::vector<std::string>& arguments = {},
+                                        const std::function<void()>& before_each = {}) {
+  std::vector<RunTally> tallies(programs.size());
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    for (int i = 0; i < kWarmUpRuns; ++i) {
+      if (before_each) before_each();
+      tallies[p].note(run_program(programs[p].path, folder.path, "/dev/null", arguments), false);
+      stop_if_interrupted();
+    }
+    if (tallies[p].failures() == 0 && arguments.empty()) {
+      if (const auto missing = missing_picture(folder, today)) {
+        tallies[p].fail();
+        std::cout << folder.name << " (" << programs[p].label
+                  << "): the program ended with status 0 but did not write \"" << missing->string()
+                  << "\"\n";
+      }
     }
   }
-
-  std::vector<double> times;
-  long peak_kib = 0;
   for (int i = 0; i < runs; ++i) {
-    if (before_each) before_each();
-    const RunResult run = run_program(program, folder.path, "/dev/null", arguments);
-    note(run);
-    times.push_back(run.wall_ms);
-    peak_kib = std::max(peak_kib, run.peak_kib);
+    for (std::size_t p = 0; p < programs.size(); ++p) {
+      if (before_each) before_each();
+      tallies[p].note(run_program(programs[p].path, folder.path, "/dev/null", arguments), true);
+      stop_if_interrupted();
+    }
     if (alongside) alongside();
-    stop_if_interrupted();
   }
-  report.median_ms = median(times);
 
-  char line[256];
-  std::snprintf(line, sizeof line,
-                "%s: %d measurement files, %d runs: median %.2f ms, min %.2f ms, "
-                "peak memory max %.1f MiB",
-                folder.name.c_str(), folder.measurement_files, runs, report.median_ms,
-                *std::min_element(times.begin(), times.end()), peak_kib / 1024.0);
-  std::cout << line << '\n';
-
-  if (failures > 0) {
-    std::cout << folder.name << ": " << failures << " of " << kWarmUpRuns + runs
-              << " runs failed, the first with " << first_failure << '\n';
-    // Once more with the output kept, to show what the program said.
-    const fs::path output = scratch / (folder.name + "-output.txt");
-    run_program(program, folder.path, output.c_str(), arguments);
-    std::error_code error;
-    if (fs::file_size(output, error) > 0 && !error) {
-      std::FILE* file = std::fopen(output.c_str(), "r");
-      char text[512];
-      for (int lines = 0; file != nullptr && lines < 10 && std::fgets(text, sizeof text, file);
-           ++lines)
-        std::cout << folder.name << ":   " << text << (std::strchr(text, '\n') ? "" : "\n");
-      if (file != nullptr) std::fclose(file);
+  std::vector<ProgramReport> reports;
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    const std::string heading = folder.name + " (" + programs[p].label + "), " +
+                                std::to_string(folder.measurement_files) + " measurement files";
+    reports.push_back(tallies[p].report(heading));
+    if (tallies[p].failures() > 0) {
+      std::cout << folder.name << " (" << programs[p].label << "): " << tallies[p].failures()
+                << " of " << kWarmUpRuns + runs << " runs failed, the first with "
+                << tallies[p].first_failure() << '\n';
+      show_output(programs[p], folder, scratch, arguments);
     }
   }
-  return report;
+  return reports;
 }
 
 // Runs in `folder` with and without an 8 GiB sparse measurement file of today that holds no
@@ -514,8 +571,10 @@ double list_folder(const fs::path& folder, long expected_entries, int passes) {
   return duration<double, std::milli>(steady_clock::now() - start).count();
 }
 
-// Lists `folder` once and opens and reads each of its files; returns the time in ms.
-double list_and_read_folder(const fs::path& folder, long expected_files) {
+// Lists `folder` once and opens and reads each of its files, or only those whose names begin
+// with one of `stems` when given; returns the time in ms.
+double list_and_read_folder(const fs::path& folder, long expected_files,
+                            const std::vector<std::string>& stems = {}) {
   const auto start = steady_clock::now();
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) fail_with_errno("cannot list folder \"" + folder.string() + "\"", errno);
@@ -526,6 +585,11 @@ double list_and_read_folder(const fs::path& folder, long expected_files) {
     const dirent* entry = ::readdir(listing);
     if (entry == nullptr) break;
     if (entry->d_name[0] == '.') continue;
+    const std::string_view name = entry->d_name;
+    if (!stems.empty() && std::none_of(stems.begin(), stems.end(), [&](const std::string& stem) {
+          return name.starts_with(stem);
+        }))
+      continue;
     const int fd = ::openat(::dirfd(listing), entry->d_name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) fail_with_errno(std::string("cannot open \"") + entry->d_name + "\"", errno);
     while (::read(fd, buffer, sizeof buffer) > 0) {
@@ -537,9 +601,23 @@ double list_and_read_folder(const fs::path& folder, long expected_files) {
   ::closedir(listing);
   if (error != 0) fail_with_errno("cannot list folder \"" + folder.string() + "\"", error);
   if (files != expected_files)
-    throw Failure("folder \"" + folder.string() + "\" holds " + std::to_string(files) + " files, " +
-                  std::to_string(expected_files) + " expected");
+    throw Failure("folder \"" + folder.string() + "\" gave " + std::to_string(files) +
+                  " files to read, " + std::to_string(expected_files) + " expected");
   return duration<double, std::milli>(steady_clock::now() - start).count();
+}
+
+// The beginnings of the names of the Rome station's files of the six days a run on `today`
+// draws.
+std::vector<std::string> six_days_stems(year_month_day today) {
+  std::vector<std::string> stems;
+  for (int before = 0; before < 6; ++before) {
+    const year_month_day date{sys_days{today} - days{before}};
+    char stem[32];
+    std::snprintf(stem, sizeof stem, "RM041_%04d%03d", static_cast<int>(date.year()),
+                  day_of_year(date));
+    stems.push_back(stem);
+  }
+  return stems;
 }
 
 // A date as YYYY-MM-DD.
@@ -593,34 +671,111 @@ std::optional<int> parse_runs(std::string_view text) {
   return value;
 }
 
-int run(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::cerr << "usage: " << kProgram << " <path to the norvane_foF2 program> [runs]\n";
-    return 2;
-  }
+std::optional<std::string> program_path(const char* given) {
   std::error_code error;
-  const std::string program = fs::absolute(argv[1], error).lexically_normal().string();
-  if (error || ::access(program.c_str(), X_OK) != 0) {
-    std::cerr << kProgram << ": \"" << argv[1] << "\" is not a program that can be run\n";
-    return 2;
+  std::string path = fs::absolute(given, error).lexically_normal().string();
+  if (error || ::access(path.c_str(), X_OK) != 0) return std::nullopt;
+  return path;
+}
+
+// "a / b = r" for each program, on one line.
+void print_ratios(const std::string& what, const std::vector<Program>& programs,
+                  const std::vector<ProgramReport>& reports,
+                  const std::function<double(const ProgramReport&)>& numerator,
+                  double denominator) {
+  std::cout << what << ":";
+  for (std::size_t p = 0; p < programs.size(); ++p) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%s %.2f", p == 0 ? "" : ",",
+                  numerator(reports[p]) / denominator);
+    std::cout << text << " (" << programs[p].label << ")";
   }
-  int week_runs = 21;
-  int year_runs = 7;
-  if (argc == 3) {
-    const auto runs = parse_runs(argv[2]);
-    if (!runs) {
-      std::cerr << kProgram << ": runs must be a whole number from 1 to 100000, not \"" << argv[2]
-                << "\"\n";
+  std::cout << '\n';
+}
+
+// A thousand stations served one after the other, as by a machine that draws the figures of a
+// network of stations: each station's working folder, with a small week of measurements (one
+// file an hour), run once in turn by each program after a first pass that writes their
+// pictures. Prints the CPU and wall time per station run; returns whether all runs succeeded.
+bool measure_stations(const std::vector<Program>& programs, const fs::path& parent,
+                      year_month_day today, int station_count) {
+  const auto start = steady_clock::now();
+  const fs::path folder = parent / "stations";
+  make_folder(folder);
+  std::vector<WorkingFolder> stations;
+  for (int i = 0; i < station_count; ++i) {
+    stations.push_back(make_working_folder(folder, "station" + std::to_string(i), today, 7, 60));
+    stop_if_interrupted();
+  }
+  ::sync();
+  for (const WorkingFolder& station : stations)
+    set_modification_time(station.path / "measurements", 60);
+  std::printf("stations: prepared %d working folders of %d measurement files each in %.1f s\n",
+              station_count, stations.front().measurement_files,
+              duration<double>(steady_clock::now() - start).count());
+  std::fflush(stdout);
+
+  bool all_succeeded = true;
+  const auto pass = [&](const Program& program, bool timed) {
+    const auto started = steady_clock::now();
+    double cpu_ms = 0;
+    long peak_kib = 0;
+    int failures = 0;
+    for (const WorkingFolder& station : stations) {
+      const RunResult run = run_program(program.path, station.path);
+      if (!succeeded(run.status)) ++failures;
+      cpu_ms += run.cpu_ms;
+      peak_kib = std::max(peak_kib, run.peak_kib);
+      stop_if_interrupted();
+    }
+    if (failures > 0) {
+      all_succeeded = false;
+      std::printf("stations (%s): %d of %d runs failed\n", program.label.c_str(), failures,
+                  station_count);
+    }
+    if (!timed) return;
+    const double wall_s = duration<double>(steady_clock::now() - started).count();
+    std::printf(
+        "stations (%s): %d station runs one after the other in %.2f s: %.2f ms CPU and %.2f ms "
+        "wall per station run (%.5f CPU seconds), peak memory max %.1f MiB\n",
+        program.label.c_str(), station_count, wall_s, cpu_ms / station_count,
+        wall_s * 1e3 / station_count, cpu_ms / 1e3 / station_count, peak_kib / 1024.0);
+  };
+  pass(programs.front(), false);  // writes every station's pictures
+  for (const Program& program : programs) pass(program, true);
+  std::fflush(stdout);
+  return all_succeeded;
+}
+
+int run(int argc, char** argv) {
+  const auto usage = [] {
+    std::cerr << "usage: " << kProgram
+              << " <path to norvane_foF2> [<path to a static norvane_foF2>] [runs]\n";
+    return 2;
+  };
+  if (argc < 2 || argc > 4) return usage();
+  std::vector<Program> programs;
+  std::optional<int> runs;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1 && !runs && (runs = parse_runs(argv[i]))) continue;
+    if (runs || programs.size() == 2) return usage();
+    const auto path = program_path(argv[i]);
+    if (!path) {
+      std::cerr << kProgram << ": \"" << argv[i] << "\" is not a program that can be run\n";
       return 2;
     }
-    week_runs = year_runs = *runs;
+    programs.push_back({programs.empty() ? "dynamic" : "static", *path});
   }
+  const int week_runs = runs.value_or(21);
+  const int year_runs = runs.value_or(7);
 
   catch_interrupts();
   const year_month_day today = today_local();
   TemporaryFolder temporary;
-  std::cout << kProgram << ": program " << program << ", today " << date_label(today)
-            << " (local date), temporary folder " << temporary.path().string() << '\n';
+  std::cout << kProgram << ": today " << date_label(today) << " (local date), temporary folder "
+            << temporary.path().string() << '\n';
+  for (const Program& program : programs)
+    std::cout << kProgram << ": " << program.label << " program " << program.path << '\n';
 
   const auto prepare = [&](const std::string& name, int day_count, int minutes_apart) {
     const auto start = steady_clock::now();
@@ -635,8 +790,7 @@ int run(int argc, char** argv) {
     std::fflush(stdout);
     return folder;
   };
-  // The floor of the figures: a trivial program started the same way, whose time is what
-  // starting any program costs on this machine.
+  // What starting any program costs on this machine: a trivial program started the same way.
   std::vector<double> trivial_times;
   long trivial_peak_kib = 0;
   for (int i = 0; i < 21; ++i) {
@@ -645,53 +799,107 @@ int run(int argc, char** argv) {
     trivial_times.push_back(trivial.wall_ms);
     trivial_peak_kib = std::max(trivial_peak_kib, trivial.peak_kib);
   }
-  if (!trivial_times.empty())
-    std::printf(
-        "floor: /bin/true started the same way takes %.2f ms (median) and peaks at "
-        "%.1f MiB\n",
-        median(trivial_times), trivial_peak_kib / 1024.0);
+  const double start_ms = median(trivial_times);
+  std::printf(
+      "start: /bin/true started the same way takes %.2f ms (median) and peaks at %.1f MiB\n",
+      start_ms, trivial_peak_kib / 1024.0);
 
+  // The floor's start, timed in turn with the runs as its reading is.
+  const auto start_time = [&] { return run_program("/bin/true", temporary.path()).wall_ms; };
+
+  bool all_succeeded = true;
+  const auto tally = [&](const std::vector<ProgramReport>& reports) {
+    for (const ProgramReport& report : reports)
+      all_succeeded = all_succeeded && report.all_succeeded;
+  };
+
+  // The week. Its I/O floor is starting a program, listing the folder once and reading the
+  // files of the six days a run draws, timed in turn with the runs.
+  const std::vector<std::string> stems = six_days_stems(today);
   const WorkingFolder week = prepare("week", 7, 15);
-  const FolderReport week_report = measure_runs(program, week, week_runs, today, temporary.path());
+  const fs::path week_measurements = week.path / "measurements";
+  const long week_read = 6 * 96;
+  std::vector<double> week_read_times;
+  std::vector<double> week_start_times;
+  const auto week_reports = measure_runs(programs, week, week_runs, today, temporary.path(), [&] {
+    week_start_times.push_back(start_time());
+    week_read_times.push_back(list_and_read_folder(week_measurements, week_read, stems));
+  });
+  tally(week_reports);
   print_archive_bytes("week (96 files a day)", week.path / "forecasts" / "previous_foF2_plots");
+  const double week_floor_ms = median(week_start_times) + median(week_read_times);
+  std::printf(
+      "week: I/O floor %.2f ms: starting a program %.2f ms, listing the folder and reading the "
+      "six days' %ld files %.2f ms (medians of %d)\n",
+      week_floor_ms, median(week_start_times), week_read, median(week_read_times), week_runs);
+  print_ratios(
+      "week: run / I/O floor", programs, week_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, week_floor_ms);
+  if (programs.size() == 2) {
+    std::printf("week: CPU dynamic / static = %.2f (%.2f ms / %.2f ms)\n",
+                week_reports[0].median_cpu_ms / week_reports[1].median_cpu_ms,
+                week_reports[0].median_cpu_ms, week_reports[1].median_cpu_ms);
+  }
+
   WorkingFolder week_changing = week;
   week_changing.name = "week, folder changed just before each run";
-  const auto just_changed = [&] { set_modification_time(week.path / "measurements", 0); };
-  just_changed();
-  const FolderReport changing_report =
-      measure_runs(program, week_changing, week_runs, today, temporary.path(), just_changed);
-  set_modification_time(week.path / "measurements", 60);
-  const bool sparse_named = measure_sparse_file(program, week, week_runs, today, temporary.path());
+  const auto just_changed = [&] { set_modification_time(week_measurements, 0); };
+  tally(measure_runs(programs, week_changing, week_runs, today, temporary.path(), {}, {},
+                     just_changed));
+  set_modification_time(week_measurements, 60);
+  const bool sparse_named =
+      measure_sparse_file(programs.front().path, week, week_runs, today, temporary.path());
+
+  all_succeeded = measure_stations(programs, temporary.path(), today, 1000) && all_succeeded;
+
+  // The year. A run lists the folder once while it does not change; listing it once and six
+  // times, and the I/O floor (starting a program, listing the folder once and reading the six
+  // days' files), are timed in turn with the runs. The folder holds its files plus "." and "..".
   const WorkingFolder year = prepare("year", 365, 3);
-  // Listing the year folder six times is timed in turn with the runs. The folder holds its
-  // files plus "." and "..".
   const fs::path year_measurements = year.path / "measurements";
   const long expected_entries = year.measurement_files + 2;
   list_folder(year_measurements, expected_entries, 6);  // warm-up
-  std::vector<double> listing_times;
-  const FolderReport year_report = measure_runs(
-      program, year, year_runs, today, temporary.path(),
-      [&] { listing_times.push_back(list_folder(year_measurements, expected_entries, 6)); });
-  const double listing_ms = median(listing_times);
+  std::vector<double> one_listing_times;
+  std::vector<double> six_listing_times;
+  std::vector<double> year_read_times;
+  std::vector<double> year_start_times;
+  const auto year_reports = measure_runs(programs, year, year_runs, today, temporary.path(), [&] {
+    year_start_times.push_back(start_time());
+    one_listing_times.push_back(list_folder(year_measurements, expected_entries, 1));
+    six_listing_times.push_back(list_folder(year_measurements, expected_entries, 6));
+    year_read_times.push_back(list_and_read_folder(year_measurements, 6 * 480, stems));
+  });
+  tally(year_reports);
+  const double one_listing_ms = median(one_listing_times);
+  std::printf("year: listing the measurement folder once: median %.2f ms, six times: %.2f ms\n",
+              one_listing_ms, median(six_listing_times));
+  print_ratios(
+      "year: run / list once", programs, year_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, one_listing_ms);
+  const double year_floor_ms = median(year_start_times) + median(year_read_times);
   std::printf(
-      "year: listing the measurement folder six times: median %.2f ms (%d repetitions); "
-      "run / list six times = %.1f\n",
-      listing_ms, year_runs, year_report.median_ms / listing_ms);
+      "year: I/O floor %.2f ms: starting a program %.2f ms, listing the folder and reading the "
+      "six days' %d files %.2f ms\n",
+      year_floor_ms, median(year_start_times), 6 * 480, median(year_read_times));
+  print_ratios(
+      "year: run / I/O floor", programs, year_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, year_floor_ms);
 
-  // --check lists the folder once for all six days; it is set against one listing, timed in
-  // turn with it.
+  // --check lists the folder once for all six days. It looks up users, which a static program
+  // cannot do where the C library's name service modules are shared libraries (it crashes in
+  // them), so only the dynamic program is timed.
   WorkingFolder year_check = year;
   year_check.name = "year, --check";
-  std::vector<double> one_listing_times;
-  const FolderReport check_report = measure_runs(
-      program, year_check, year_runs, today, temporary.path(),
+  one_listing_times.clear();
+  const std::vector<Program> dynamic_only{programs.front()};
+  const auto check_reports = measure_runs(
+      dynamic_only, year_check, year_runs, today, temporary.path(),
       [&] { one_listing_times.push_back(list_folder(year_measurements, expected_entries, 1)); },
       {"--check"});
-  const double one_listing_ms = median(one_listing_times);
-  std::printf(
-      "year: listing the measurement folder once: median %.2f ms (%d repetitions); "
-      "--check / list once = %.2f\n",
-      one_listing_ms, year_runs, check_report.median_ms / one_listing_ms);
+  tally(check_reports);
+  print_ratios(
+      "year: --check / list once", dynamic_only, check_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, median(one_listing_times));
 
   // A backfill of the whole year reads every file once; it is set against listing the folder
   // and reading its files once, timed in turn with it. Each timed backfill writes all 365
@@ -701,8 +909,9 @@ int run(int argc, char** argv) {
   const year_month_day first_day{sys_days{today} - days{364}};
   const fs::path archive = year.path / "forecasts" / "previous_foF2_plots";
   std::vector<double> read_times;
-  const FolderReport backfill_report = measure_runs(
-      program, year_backfill, std::min(year_runs, 3), today, temporary.path(),
+  const int backfill_runs = std::min(year_runs, 3);
+  const auto backfill_reports = measure_runs(
+      programs, year_backfill, backfill_runs, today, temporary.path(),
       [&] {
         read_times.push_back(list_and_read_folder(year_measurements, year.measurement_files));
       },
@@ -710,15 +919,18 @@ int run(int argc, char** argv) {
       [&] {
         for (const auto& picture : fs::directory_iterator(archive)) fs::remove(picture.path());
       });
+  tally(backfill_reports);
   const double read_ms = median(read_times);
   print_archive_bytes("year (480 files a day)", archive);
   std::printf(
       "year: listing the measurement folder once and reading each file once: median %.2f ms "
-      "(%d repetitions); backfill / list and read = %.2f\n",
-      read_ms, std::min(year_runs, 3), backfill_report.median_ms / read_ms);
+      "(%d repetitions)\n",
+      read_ms, backfill_runs);
+  print_ratios(
+      "year: backfill / list and read", programs, backfill_reports,
+      [](const ProgramReport& report) { return report.median_ms; }, read_ms);
 
-  if (!week_report.all_succeeded || !changing_report.all_succeeded || !year_report.all_succeeded ||
-      !check_report.all_succeeded || !backfill_report.all_succeeded || !sparse_named) {
+  if (!all_succeeded || !sparse_named) {
     std::cout << kProgram << ": some runs failed; their times are not those of working runs\n";
     return 1;
   }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The BMP reader: the program's own form decoded by bmp_file, which must give back what it
-// encodes, and any BMP as the image converter loads it, whose other forms go to libgd once
-// they have passed the checks; a picture loaded is written as a GIF, as every figure is.
+// encodes, and any BMP as the image converter loads it, which refuses every other form; a
+// picture loaded is written as a GIF, as every figure is.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

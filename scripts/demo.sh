@@ -6,8 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release --parallel "$(nproc)" >/dev/null
+scripts/build-release.sh
 
 build/release/tools/norvane_make_demo_data demo
 

@@ -15,7 +15,7 @@
 # Installing needs root; a machine that already has everything needs nothing.
 set -eu
 
-packages="g++ make cmake libgd-dev nlohmann-json3-dev libgtest-dev"
+packages="g++ make cmake libgif-dev nlohmann-json3-dev libgtest-dev"
 for group in "$@"; do
   case "$group" in
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;

@@ -1,24 +1,26 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
-# Builds the Debian package in a Release build and checks it end to end, as a package reviewer
-# and an administrator would on this machine: its name and contents, its conffiles and news,
-# lintian (no error, no warning, no override), an upgrade over the previous release's package
+# Builds the Debian package in the release build (scripts/build-release.sh) and checks it end to
+# end, as a package reviewer and an administrator would on this machine: its name and contents,
+# its conffiles and news, lintian (no error, no warning, no override), its dependencies (the C
+# library, the C++ runtime and giflib only), an upgrade over the previous release's package
 # (built from its commit) whose web snippets the administrator had copied where that release
-# said, the installed program (linked with the system's libgd, naming its revision) and manual
-# page, a station set up as the README says run through the service's own command as norvane,
-# with its metrics file checked by promtool, the installed units under systemd-analyze and what
-# they let the service write, the installed snippets served by Apache and nginx on a loopback
-# port, then remove, reinstall and purge, after which no file of the package, no metrics file,
-# no status override and no enablement is left, and what purge leaves on purpose is listed.
-# Needs root and a Debian 12 machine; systemd need not be running. It leaves the package purged
-# and the user norvane in place, as a purge does.
+# said, the installed program (linked with the system's giflib and C library and no more than
+# six libraries, naming its revision) and manual page, a station set up as the README says run
+# through the service's own command as norvane, with its metrics file checked by promtool, the
+# installed units under systemd-analyze and what they let the service write, the installed
+# snippets served by Apache and nginx on a loopback port, then remove, reinstall and purge,
+# after which no file of the package, no metrics file, no status override and no enablement is
+# left, and what purge leaves on purpose is listed. Needs root and a Debian 12 machine; systemd
+# need not be running. It leaves the package purged and the user norvane in place, as a purge
+# does.
 set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh package
 export DEBIAN_FRONTEND=noninteractive
 
-build=build/package
+build=build/release
 scratch=$(mktemp -d)
 # The node exporter's folder, made for the check where the node exporter is not installed.
 exporter=/var/lib/prometheus/node-exporter
@@ -42,14 +44,12 @@ fail() {
   exit 1
 }
 
-# The package, from a Release build of this tree, and the source revision it is built from.
+# The package, from the release build of this tree, and the source revision it is built from.
 revision=""
 if git rev-parse -q --verify HEAD >/dev/null 2>&1; then
   revision=$(git describe --always --dirty)
 fi
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DNORVANE_BUILD_TESTS=OFF \
-  -DNORVANE_STATIC_PROGRAM=OFF >/dev/null
-cmake --build "$build" --parallel "$(nproc)" >/dev/null
+scripts/build-release.sh
 rm -f "$build"/norvane-fof2_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 upstream=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
@@ -93,9 +93,16 @@ if [ "$status" -ne 0 ] || grep -E '^[EWO]: ' "$scratch/lintian" >/dev/null; then
   fail "lintian (exit status $status): $(cat "$scratch/lintian")"
 fi
 pass "lintian -EvIL +pedantic: no error, no warning, no override ($(grep -c '^[IPX]: ' "$scratch/lintian" || true) notes)"
+# Depends, from dpkg-shlibdeps: the C library, the C++ runtime and giflib, and adduser for the
+# maintainer scripts; nothing else.
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "$depends" | grep -q 'libgd3' || fail "the package does not depend on libgd3: $depends"
-echo "$depends" | grep -q 'libc6' || fail "the package does not depend on libc6: $depends"
+echo "$depends" | tr ',|' '\n\n' | sed -e 's/^ *//' -e 's/[ (].*//' >"$scratch/depends"
+for package in libc6 libgif7 libstdc++6 adduser; do
+  grep -qxF "$package" "$scratch/depends" || fail "the package does not depend on $package: $depends"
+done
+others=$(grep -vxF -e libc6 -e libgcc-s1 -e libstdc++6 -e libgif7 -e adduser "$scratch/depends" ||
+  true)
+[ -z "$others" ] || fail "the package depends on more than it should: $others"
 pass "Depends: $depends"
 
 # Contents: where Debian wants them, the units naming the installed program, no helper programs.
@@ -111,7 +118,7 @@ for path in /usr/bin/norvane_foF2 /usr/share/man/man1/norvane_foF2.1.gz \
   /usr/share/doc/norvane-fof2/examples/prometheus/norvane-foF2.rules.yml; do
   grep -qx "$path" "$scratch/contents" || fail "the package lacks $path"
 done
-if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_tests|/www/.*\.conf$|/lintian/' "$scratch/contents"; then
+if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_foF2_static|norvane_tests|/www/.*\.conf$|/lintian/' "$scratch/contents"; then
   fail "the package holds files it should not"
 fi
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/norvane_foF2 >"$scratch/program"
@@ -209,18 +216,24 @@ expected="norvane_foF2 $upstream${revision:+ (git $revision)}"
 [ "$(head -1 "$scratch/version")" = "$expected" ] ||
   fail "norvane_foF2 --version said: $(head -1 "$scratch/version"), not $expected"
 [ -z "$(ls -A "$empty")" ] || fail "norvane_foF2 --version wrote files"
-pass "norvane_foF2 --version: $(head -1 "$scratch/version")"
+grep -Eq '^giflib [0-9]+\.[0-9]+\.[0-9]+$' "$scratch/version" ||
+  fail "norvane_foF2 --version names no giflib version: $(cat "$scratch/version")"
+pass "norvane_foF2 --version: $(tr '\n' ' ' <"$scratch/version")"
 [ "$(man -w norvane_foF2)" = /usr/share/man/man1/norvane_foF2.1.gz ] ||
   fail "man -w norvane_foF2 does not find the manual page"
 zcat /usr/share/man/man1/norvane_foF2.1.gz | groff -man -Tutf8 -ww -z 2>"$scratch/groff"
 [ ! -s "$scratch/groff" ] || fail "the manual page has roff warnings: $(cat "$scratch/groff")"
 pass "man -w norvane_foF2 finds the manual page, which groff renders without warnings"
 ldd /usr/bin/norvane_foF2 >"$scratch/ldd" 2>&1 || fail "ldd /usr/bin/norvane_foF2: $(cat "$scratch/ldd")"
-if ! grep -q '^[[:space:]]*libgd\.so\.[0-9]* => /' "$scratch/ldd" ||
+if ! grep -q '^[[:space:]]*libgif\.so\.7 => /' "$scratch/ldd" ||
   ! grep -q '^[[:space:]]*libc\.so\.6 => /' "$scratch/ldd"; then
-  fail "the installed program does not link the system's libgd and C library: $(cat "$scratch/ldd")"
+  fail "the installed program does not link the system's giflib and C library: $(cat "$scratch/ldd")"
 fi
-pass "the installed program links the system's $(sed -n 's/^[[:space:]]*\(libgd\.so\.[0-9]*\) =>.*/\1/p' "$scratch/ldd") and libc.so.6"
+# The kernel's vDSO is no library file.
+libraries=$(grep -v 'linux-vdso' "$scratch/ldd" | sed -n 's/^[[:space:]]*\([^ ]*\).*/\1/p' |
+  xargs basename -a | tr '\n' ' ')
+[ "$(echo "$libraries" | wc -w)" -le 6 ] || fail "the installed program loads more than six libraries: $libraries"
+pass "the installed program loads $libraries"
 
 # A station set up as the README says (its folder, settings file and measurements root's, the
 # forecast, archive and picture folders norvane's, the node exporter's folder writable by the

@@ -14,7 +14,7 @@
 #include "driver/run.h"
 #include "driver/source_revision.h"
 #include "driver/version.h"
-#include "surface/gd_version.h"
+#include "export/image_converter.h"
 #include "util/file_write.h"
 
 namespace norvane {
@@ -55,7 +55,7 @@ ExitStatus run_program(const ProgramRequest& request) {
       return ExitStatus::success;
     case CommandLine::Action::version:
       request.standard_output(version_line() + "\n");
-      request.standard_output("libgd " + gd_version() + "\n");
+      request.standard_output("giflib " + giflib_version() + "\n");
       return ExitStatus::success;
     default:
       break;

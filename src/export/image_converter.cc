@@ -1,118 +1,145 @@
 // SPDX-License-Identifier: MIT
 #include "export/image_converter.h"
 
-#include <gd.h>
+#include <gif_lib.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "archive/gif_comment.h"
 #include "surface/bmp_file.h"
-#include "surface/gd_memory_io.h"
 #include "surface/sizing.h"
 #include "util/input_file.h"
 
 namespace norvane {
 namespace {
 
-// The largest BMP file of a figure's size in any form read here: the longest header, a full
-// palette and 32 bits a pixel. The figure's own snapshot is about 8 KB.
+// The largest BMP file of a figure's size in the forms read here: the longest header (124
+// bytes), a full palette and a byte a pixel uncompressed, rows padded to four bytes. The figure's
+// own snapshot is about 8 KB.
 constexpr std::size_t max_bmp_file_bytes =
-    14 + 124 + 256 * 4 + std::size_t{figure_width} * figure_height * 4;
+    14 + 124 + 256 * 4 + (std::size_t{figure_width} + 3) / 4 * 4 * figure_height;
 
-// Reads the whole BMP file at `path`, refusing one larger than a figure's can be; only a regular
-// file is read.
+constexpr std::string_view not_ours = "not a BMP of this program";
+
+// Reads the whole BMP file at `path`, refusing one larger than a figure's can be, which is not
+// one of the program's; only a regular file is read.
 std::optional<FileError> read_whole_file(const std::string& path, std::vector<unsigned char>& out) {
   int error = 0;
   auto file = InputFile::open(path, &error);
   if (!file) return FileError{FileError::Scope::file, path, error_text(error)};
   if (!file->read_all(out, max_bmp_file_bytes)) {
-    return FileError{FileError::Scope::file, path, error_text(file->read_error())};
+    const int read_error = file->read_error();
+    return FileError{FileError::Scope::file, path,
+                     read_error == EFBIG ? std::string(not_ours) : error_text(read_error)};
   }
   return std::nullopt;
 }
 
-// A palette copy of a true-colour picture whose palette holds exactly the picture's colours,
-// in the order they first appear; empty when the picture has more than 256 colours.
-GdImage exact_palette_copy(gdImagePtr picture) {
-  const int width = gdImageSX(picture);
-  const int height = gdImageSY(picture);
-  GdImage copy(gdImageCreate(width, height));
-  if (!copy) throw std::bad_alloc();
-  std::unordered_map<int, int> index_of_colour;
-  int last_colour = -1;
-  int last_index = 0;
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      const int colour = gdImageGetTrueColorPixel(picture, column, row) & 0xFFFFFF;
-      if (colour != last_colour) {
-        auto found = index_of_colour.find(colour);
-        if (found == index_of_colour.end()) {
-          if (index_of_colour.size() == gdMaxColors) return nullptr;
-          const int index = gdImageColorAllocate(copy.get(), (colour >> 16) & 0xFF,
-                                                 (colour >> 8) & 0xFF, colour & 0xFF);
-          found = index_of_colour.emplace(colour, index).first;
-        }
-        last_colour = colour;
-        last_index = found->second;
-      }
-      gdImageSetPixel(copy.get(), column, row, last_index);
-    }
-  }
-  return copy;
+[[noreturn]] void encoding_failed(int error) {
+  throw std::runtime_error(std::string("giflib could not encode the GIF: ") +
+                           GifErrorString(error));
 }
 
-// The picture as a palette picture for the GIF: exact when it has at most 256 colours, else
-// libgd's best 256 without dithering.
-GdImage to_palette_picture(gdImagePtr picture) {
-  GdImage palette_picture = exact_palette_copy(picture);
-  if (!palette_picture) {
-    palette_picture.reset(gdImageCreatePaletteFromTrueColor(picture, 0, gdMaxColors));
-    if (!palette_picture) throw std::bad_alloc();
+// giflib's encoder of one GIF, which it writes into `bytes`; closed and freed whatever way the
+// encoding ends.
+class GifEncoder {
+ public:
+  explicit GifEncoder(std::vector<unsigned char>& bytes) {
+    int error = 0;
+    gif_.reset(EGifOpen(&bytes, &write_bytes, &error));
+    if (!gif_) encoding_failed(error);
   }
-  return palette_picture;
+
+  GifFileType* get() const { return gif_.get(); }
+  void check(int result) const {
+    if (result != GIF_OK) encoding_failed(gif_->Error);
+  }
+  // Writes the GIF's end and frees the encoder.
+  void finish() {
+    int error = 0;
+    if (EGifCloseFile(gif_.release(), &error) != GIF_OK) encoding_failed(error);
+  }
+
+ private:
+  static int write_bytes(GifFileType* gif, const GifByteType* bytes, int count) {
+    auto& out = *static_cast<std::vector<unsigned char>*>(gif->UserData);
+    out.insert(out.end(), bytes, bytes + count);
+    return count;
+  }
+
+  struct Closer {
+    void operator()(GifFileType* gif) const { EGifCloseFile(gif, nullptr); }
+  };
+  std::unique_ptr<GifFileType, Closer> gif_;
+};
+
+struct ColourMapFreer {
+  void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
+};
+
+// The picture's palette as a GIF colour table, whose size must be a power of two: the colours
+// in their order, then black up to the next power of two.
+std::unique_ptr<ColorMapObject, ColourMapFreer> colour_table(const std::vector<Rgb>& palette) {
+  int size = 2;
+  while (size < static_cast<int>(palette.size())) size *= 2;
+  std::vector<GifColorType> colours(static_cast<std::size_t>(size), GifColorType{0, 0, 0});
+  std::transform(palette.begin(), palette.end(), colours.begin(), [](const Rgb& colour) {
+    return GifColorType{colour.red, colour.green, colour.blue};
+  });
+  std::unique_ptr<ColorMapObject, ColourMapFreer> map(GifMakeMapObject(size, colours.data()));
+  if (!map) throw std::bad_alloc();
+  return map;
 }
 
-// The picture in `bytes` as a libgd palette picture when they are a BMP of 8 bits a pixel that
-// bmp_file reads, of at most a figure's size; nothing else.
-GdImage decode_indexed(std::span<const unsigned char> bytes) {
-  GdImage picture;
-  const bool decoded =
-      decode_indexed_bmp(bytes, [&](int width, int height, std::span<const Rgb> palette) {
-        if (width > figure_width || height > figure_height) return std::span<std::uint8_t* const>();
-        picture.reset(gdImageCreate(width, height));
-        if (!picture) throw std::bad_alloc();
-        for (const Rgb& colour : palette) {
-          gdImageColorAllocate(picture.get(), colour.red, colour.green, colour.blue);
-        }
-        return std::span<std::uint8_t* const>(picture->pixels, static_cast<std::size_t>(height));
-      });
-  if (!decoded) picture.reset();
-  return picture;
+// The rows of a picture `height` rows high in the order a GIF stores them: top to bottom, or
+// interlaced (every eighth row from row 0, then from row 4, every fourth from row 2 and every
+// second from row 1).
+std::vector<int> stored_row_order(int height, bool interlaced) {
+  std::vector<int> rows;
+  if (!interlaced) {
+    for (int row = 0; row < height; ++row) rows.push_back(row);
+    return rows;
+  }
+  for (const auto& [first, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+    for (int row = first; row < height; row += step) rows.push_back(row);
+  }
+  return rows;
+}
+
+std::vector<unsigned char> encode_gif(const IndexedPicture& picture, bool interlaced) {
+  std::vector<unsigned char> bytes;
+  bytes.reserve(4096);
+  GifEncoder encoder(bytes);
+  const auto map = colour_table(picture.palette);
+  encoder.check(EGifPutScreenDesc(encoder.get(), picture.width, picture.height, map->BitsPerPixel,
+                                  0, map.get()));
+  encoder.check(
+      EGifPutImageDesc(encoder.get(), 0, 0, picture.width, picture.height, interlaced, nullptr));
+  // giflib masks the indexes of the line it is given in place, so it gets a copy of each row.
+  std::vector<GifPixelType> line(static_cast<std::size_t>(picture.width));
+  for (const int row : stored_row_order(picture.height, interlaced)) {
+    const auto start = picture.indexes.begin() + static_cast<std::ptrdiff_t>(row) * picture.width;
+    std::copy(start, start + picture.width, line.begin());
+    encoder.check(EGifPutLine(encoder.get(), line.data(), picture.width));
+  }
+  encoder.finish();
+  return bytes;
 }
 
 }  // namespace
 
 std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
+  reset();
   std::vector<unsigned char> bytes;
   if (auto error = read_whole_file(path, bytes)) return error;
-  GdImage picture = decode_indexed(bytes);
-  if (!picture) {
-    // Any other form goes to libgd, once its header has been found sound and its size possible.
-    if (auto fault = bmp_fault(bytes, figure_width, figure_height)) {
-      return FileError{FileError::Scope::file, path, *fault};
-    }
-    shorten_header_for_libgd(bytes);
-    GdMemoryReader reader(bytes);
-    picture.reset(gdImageCreateFromBmpCtx(reader.context()));
-  }
-  if (!picture) return FileError{FileError::Scope::file, path, "not a BMP picture"};
-  // A BMP of 8 bits a pixel or less loads with its palette, which a GIF takes as it is; a
-  // true-colour one gets a palette of its own colours.
-  if (gdImageTrueColor(picture.get())) picture = to_palette_picture(picture.get());
+  auto picture = decode_indexed_bmp(bytes, figure_width, figure_height);
+  if (!picture) return FileError{FileError::Scope::file, path, std::string(not_ours)};
   picture_ = std::move(picture);
   comment_.clear();
   encoded_.clear();
@@ -120,14 +147,11 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
 }
 
 void ImageConverter::load_indexed(const IndexedRows& picture) {
-  GdImage copy(gdImageCreate(picture.width, picture.height));
-  if (!copy) throw std::bad_alloc();
-  for (const Rgb& colour : picture.palette) {
-    gdImageColorAllocate(copy.get(), colour.red, colour.green, colour.blue);
-  }
-  for (int row = 0; row < picture.height; ++row) {
-    std::memcpy(copy->pixels[row], picture.rows[static_cast<std::size_t>(row)],
-                static_cast<std::size_t>(picture.width));
+  IndexedPicture copy{
+      picture.width, picture.height, {picture.palette.begin(), picture.palette.end()}, {}};
+  copy.indexes.reserve(static_cast<std::size_t>(picture.width) * picture.height);
+  for (const std::uint8_t* row : picture.rows) {
+    copy.indexes.insert(copy.indexes.end(), row, row + picture.width);
   }
   picture_ = std::move(copy);
   comment_.clear();
@@ -144,12 +168,8 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
   if (!picture_) throw std::logic_error("save_gif without a loaded picture");
   // The held picture does not change, so a second save of it writes the same encoding again.
   if (encoded_.empty() || encoded_interlaced_ != interlaced) {
-    gdImageInterlace(picture_.get(), interlaced ? 1 : 0);
-    GdMemoryWriter writer;
-    gdImageGifCtx(picture_.get(), writer.context());
-    encoded_ = writer.take();
+    encoded_ = encode_gif(*picture_, interlaced);
     encoded_interlaced_ = interlaced;
-    if (encoded_.empty()) throw std::runtime_error("libgd could not encode the GIF");
     if (!comment_.empty()) encoded_ = with_gif_comment(encoded_, comment_);
   }
   return update_file_atomically(path, encoded_, kept);
@@ -159,6 +179,11 @@ void ImageConverter::reset() {
   picture_.reset();
   comment_.clear();
   encoded_.clear();
+}
+
+std::string giflib_version() {
+  return std::to_string(GIFLIB_MAJOR) + "." + std::to_string(GIFLIB_MINOR) + "." +
+         std::to_string(GIFLIB_RELEASE);
 }
 
 }  // namespace norvane

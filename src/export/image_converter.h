@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The web page shows GIF pictures, while the drawing surface writes BMP. The image converter
 // bridges the two: it loads the BMP snapshot of a finished figure and writes it as GIF files,
-// as often as asked, until it is reset. A picture of at most 256 colours (every figure is one)
-// keeps its colours exactly: the palette is built from the picture's own colours, with no
-// quantisation and no dithering.
+// as often as asked, until it is reset. The snapshot is read in the program's own form only
+// (surface/bmp_file.h), and its palette, which holds exactly the figure's colours, becomes the
+// GIF's: no quantisation and no dithering. The GIFs are encoded by giflib, which only this
+// converter sees.
 #pragma once
 
 #include <optional>
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "surface/bmp_file.h"
-#include "surface/gd_image.h"
 #include "util/file_write.h"
 
 namespace norvane {
@@ -19,7 +19,8 @@ namespace norvane {
 class ImageConverter {
  public:
   // Makes the picture in the BMP file at `path` the held picture, replacing any earlier one.
-  // The file is read whole and not kept open.
+  // The file is read whole and not kept open. A file that is not a BMP of the program's own
+  // form, of at most a figure's size, is refused ("not a BMP of this program").
   std::optional<FileError> load_bmp(const std::string& path);
 
   // Makes the picture of palette indexes `picture` the held picture, replacing any earlier one.
@@ -38,13 +39,16 @@ class ImageConverter {
   // Releases the held picture.
   void reset();
 
-  bool holds_picture() const { return static_cast<bool>(picture_); }
+  bool holds_picture() const { return picture_.has_value(); }
 
  private:
-  GdImage picture_;                     // the held picture, with its palette
-  std::string comment_;                 // the comment its GIFs carry
-  std::vector<unsigned char> encoded_;  // its GIF, once saved
+  std::optional<IndexedPicture> picture_;  // the held picture, with its palette
+  std::string comment_;                    // the comment its GIFs carry
+  std::vector<unsigned char> encoded_;     // its GIF, once saved
   bool encoded_interlaced_ = false;
 };
+
+// The version of giflib the program was built with, such as "5.2.1".
+std::string giflib_version();
 
 }  // namespace norvane

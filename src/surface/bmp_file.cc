@@ -121,16 +121,6 @@ bool decode_rle8(std::span<const unsigned char> data, int width, int height,
   return false;
 }
 
-// The bytes of one stored row of an uncompressed BMP of `bits` a pixel, all of which libgd
-// reads: the row's pixels, then padding to a multiple of four bytes.
-std::int64_t stored_row_bytes(std::uint32_t bits, std::int64_t width) {
-  return (width * bits + 31) / 32 * 4;
-}
-
-std::string size_text(std::int64_t width, std::int64_t height) {
-  return std::to_string(width) + " x " + std::to_string(height) + " pixels";
-}
-
 }  // namespace
 
 std::vector<unsigned char> encode_bmp(const IndexedRows& picture, BmpCompression compression) {
@@ -263,110 +253,6 @@ std::optional<IndexedPicture> decode_indexed_bmp(std::span<const unsigned char> 
   });
   if (!decoded) return std::nullopt;
   return picture;
-}
-
-std::optional<std::string> bmp_fault(std::span<const unsigned char> bytes, int max_width,
-                                     int max_height) {
-  if (bytes.size() < file_header_size + 4 || bytes[0] != 'B' || bytes[1] != 'M') {
-    return "not a BMP picture";
-  }
-  // The forms of the header libgd reads: OS/2 1.x (12 bytes), Windows 3 (40), OS/2 2.x (64) and
-  // Windows 4 and 5 (108, 124), all of whose fields past the 40th byte it skips.
-  const std::uint32_t header_size = get_u32(bytes, 14);
-  if (header_size != 12 && header_size != 40 && header_size != 64 && header_size != 108 &&
-      header_size != 124) {
-    return "not a BMP picture";
-  }
-  if (bytes.size() < file_header_size + header_size) return "BMP header cut short";
-  const bool os2_v1 = header_size == 12;
-  std::int64_t width = 0;
-  std::int64_t signed_height = 0;
-  std::uint32_t planes = 0;
-  std::uint32_t bits = 0;
-  std::uint32_t compression = 0;  // none
-  std::int64_t colours_used = 0;
-  if (os2_v1) {
-    width = get_u16(bytes, 18);
-    signed_height = get_u16(bytes, 20);
-    planes = get_u16(bytes, 22);
-    bits = get_u16(bytes, 24);
-  } else {
-    width = get_i32(bytes, 18);
-    signed_height = get_i32(bytes, 22);
-    planes = get_u16(bytes, 26);
-    bits = get_u16(bytes, 28);
-    compression = get_u32(bytes, 30);
-    colours_used = get_i32(bytes, 46);
-    if (get_i32(bytes, 50) < 0) return "BMP header gives a negative count of important colours";
-  }
-  if (planes != 1) return "BMP header gives " + std::to_string(planes) + " planes, not 1";
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && (bits != 32 || os2_v1)) {
-    return "BMP pictures of " + std::to_string(bits) + " bits a pixel are not read";
-  }
-  // Compression 1 is RLE8, 2 is RLE4; libgd reads no other.
-  if (compression != 0 && !(compression == 1 && bits == 8) && !(compression == 2 && bits == 4)) {
-    return "BMP compression " + std::to_string(compression) + " of " + std::to_string(bits) +
-           " bits a pixel is not read";
-  }
-  const std::int64_t height = signed_height < 0 ? -signed_height : signed_height;
-  if (signed_height < 0 && compression != 0) {
-    return "compressed BMP picture stored from the top (negative height)";
-  }
-  if (width <= 0 || height == 0) {
-    return "BMP picture declares a size of " + size_text(width, signed_height);
-  }
-  if (width > max_width || height > max_height) {
-    return "BMP picture of " + size_text(width, height) + " is larger than a figure's " +
-           size_text(max_width, max_height);
-  }
-
-  // A palette of up to 2^bits colours follows the header, of 3 bytes a colour after the OS/2 1.x
-  // header and 4 after the others; a true-colour picture needs none.
-  std::int64_t palette_bytes = 0;
-  if (bits <= 8) {
-    const std::int64_t most = std::int64_t{1} << bits;
-    if (colours_used < 0 || colours_used > most) {
-      return "BMP palette of " + std::to_string(colours_used) + " colours for " +
-             std::to_string(bits) + " bits a pixel";
-    }
-    palette_bytes = (colours_used == 0 ? most : colours_used) * (os2_v1 ? 3 : 4);
-  } else if (colours_used < 0) {
-    return "BMP header gives a negative count of colours";
-  }
-  const std::int64_t pixel_offset = get_u32(bytes, 10);
-  const std::int64_t headers_end = std::int64_t{file_header_size} + header_size + palette_bytes;
-  if (pixel_offset < headers_end) {
-    return "BMP pixel data begins at byte " + std::to_string(pixel_offset) +
-           ", before the end of its headers and palette at byte " + std::to_string(headers_end);
-  }
-  // Compressed data of any size can hold a picture of any size: a picture can end at once, the
-  // rest left as the first colour. So its smallest is the end mark, two bytes.
-  const std::int64_t pixel_bytes = compression != 0 ? 2 : height * stored_row_bytes(bits, width);
-  const auto file_size = static_cast<std::int64_t>(bytes.size());
-  if (pixel_offset + pixel_bytes > file_size) {
-    return "BMP picture of " + size_text(width, height) + " needs " + std::to_string(pixel_bytes) +
-           " bytes of pixel data from byte " + std::to_string(pixel_offset) + ", the file has " +
-           std::to_string(file_size) + " bytes";
-  }
-  return std::nullopt;
-}
-
-void shorten_header_for_libgd(std::vector<unsigned char>& bytes) {
-  if (bytes.size() < file_header_size + info_header_size) return;
-  const std::uint32_t header_size = get_u32(bytes, 14);
-  if ((header_size != 108 && header_size != 124) || get_u16(bytes, 28) > 8 ||
-      bytes.size() < file_header_size + header_size) {
-    return;
-  }
-  const std::uint32_t cut = header_size - info_header_size;
-  const std::uint32_t pixel_offset = get_u32(bytes, 10);
-  if (pixel_offset < file_header_size + header_size) return;
-  const auto info_header = bytes.begin() + static_cast<std::ptrdiff_t>(file_header_size);
-  bytes.erase(info_header + info_header_size, info_header + header_size);
-  std::vector<unsigned char> fields;
-  put_u32(fields, pixel_offset - cut);
-  put_u32(fields, info_header_size);
-  std::copy(fields.begin(), fields.end(), bytes.begin() + 10);
 }
 
 }  // namespace norvane

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "surface/drawing_surface.h"
 
-#include <gd.h>
-#include <gdfontmb.h>
-
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
+
+#include "surface/bitmap_font.h"
 
 namespace norvane {
 namespace {
@@ -57,30 +56,33 @@ bool clip_segment(double& x1, double& y1, double& x2, double& y2, double low_x, 
   return true;
 }
 
-// A palette raster, all background: the background is its first colour, and a new palette
-// raster is all first colour.
-GdImage new_raster(int width, int height) {
-  if (width <= 0 || height <= 0) throw std::invalid_argument("raster size must be positive");
-  GdImage raster(gdImageCreate(width, height));
-  if (!raster) throw std::bad_alloc();
-  gdImageColorAllocate(raster.get(), colours::background.red, colours::background.green,
-                       colours::background.blue);
-  return raster;
-}
-
 }  // namespace
 
 DrawingSurface::DrawingSurface()
-    : raster_(new_raster(initial_width_px, initial_height_px)),
-      width_px_(initial_width_px),
-      height_px_(initial_height_px),
-      scale_right_(static_cast<float>(initial_width_px)),
-      scale_bottom_(static_cast<float>(initial_height_px)) {}
+    : scale_right_(static_cast<float>(initial_width_px)),
+      scale_bottom_(static_cast<float>(initial_height_px)) {
+  new_raster(initial_width_px, initial_height_px);
+}
+
+void DrawingSurface::new_raster(int width, int height) {
+  if (width <= 0 || height <= 0) throw std::invalid_argument("raster size must be positive");
+  // The raster it replaces goes first, so that the new one can take its memory.
+  raster_ = {};
+  // The background is the palette's first colour, so a raster of zeros is all background.
+  raster_ = {width,
+             height,
+             {colours::background},
+             std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height, 0)};
+  rows_.clear();
+  for (int row = 0; row < height; ++row) {
+    rows_.push_back(raster_.indexes.data() + static_cast<std::size_t>(row) * width);
+  }
+  width_px_ = width;
+  height_px_ = height;
+}
 
 void DrawingSurface::set_window_size(int outer_width, int outer_height) {
-  raster_ = new_raster(outer_width - 6, outer_height - 25);
-  width_px_ = outer_width - 6;
-  height_px_ = outer_height - 25;
+  new_raster(outer_width - 6, outer_height - 25);
 }
 
 void DrawingSurface::set_scale(float x1, float y1, float x2, float y2) {
@@ -109,7 +111,7 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
                     width_px_ + far_outside_px, height_px_ + far_outside_px)) {
     return;
   }
-  const int index = palette_index(colour);
+  const std::uint8_t index = palette_index(colour);
   int column = whole_pixel(column1);
   int row = whole_pixel(row1);
   const int end_column = whole_pixel(column2);
@@ -138,13 +140,19 @@ void DrawingSurface::draw_line(double x1, double y1, double x2, double y2, Rgb c
   }
 }
 
-int DrawingSurface::palette_index(Rgb colour) {
-  return gdImageColorResolve(raster_.get(), colour.red, colour.green, colour.blue);
+std::uint8_t DrawingSurface::palette_index(Rgb colour) {
+  std::vector<Rgb>& palette = raster_.palette;
+  const auto found = std::find(palette.begin(), palette.end(), colour);
+  if (found != palette.end()) return static_cast<std::uint8_t>(found - palette.begin());
+  if (palette.size() == 256) throw std::length_error("a raster holds at most 256 colours");
+  palette.push_back(colour);
+  return static_cast<std::uint8_t>(palette.size() - 1);
 }
 
-void DrawingSurface::set_pixel_in_raster(int column, int row, int index) {
-  // gdImageSetPixel ignores positions outside the raster.
-  gdImageSetPixel(raster_.get(), column, row, index);
+void DrawingSurface::set_pixel_in_raster(int column, int row, std::uint8_t index) {
+  if (column < 0 || row < 0 || column >= width_px_ || row >= height_px_) return;
+  raster_.indexes[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_px_) +
+                  static_cast<std::size_t>(column)] = index;
 }
 
 void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) {
@@ -157,7 +165,7 @@ void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) 
     return;
   }
   if (fill_style_ == FillStyle::solid) {
-    const int fill_index = palette_index(fill_colour_);
+    const std::uint8_t fill_index = palette_index(fill_colour_);
     for (int dy = -radius_px; dy <= radius_px; ++dy) {
       for (int dx = -radius_px; dx <= radius_px; ++dx) {
         if (dx * dx + dy * dy < radius_px * radius_px) {
@@ -167,7 +175,7 @@ void DrawingSurface::draw_circle(double x, double y, double radius, Rgb colour) 
     }
   }
   // Midpoint circle: the outline pixels of one octant, mirrored into all eight.
-  const int index = palette_index(colour);
+  const std::uint8_t index = palette_index(colour);
   int dx = radius_px;
   int dy = 0;
   int decision = 1 - radius_px;
@@ -193,33 +201,32 @@ void DrawingSurface::set_text_position(double x, double y) {
 }
 
 void DrawingSurface::print_text(std::string_view text) {
-  const std::string characters(text);
-  gdImageString(raster_.get(), gdFontGetMediumBold(), whole_pixel(column_at(text_x_)),
-                whole_pixel(row_at(text_y_)),
-                reinterpret_cast<unsigned char*>(const_cast<char*>(characters.c_str())),
-                palette_index(colours::text));
+  const std::uint8_t index = palette_index(colours::text);
+  int left = whole_pixel(column_at(text_x_));
+  const int top = whole_pixel(row_at(text_y_));
+  for (const char character : text) {
+    if (const GlyphRows* glyph = glyph_of(character)) {
+      for (int row = 0; row < glyph_height; ++row) {
+        for (int column = 0; column < glyph_width; ++column) {
+          if (((*glyph)[row] & (0x80 >> column)) != 0) {
+            set_pixel_in_raster(left + column, top + row, index);
+          }
+        }
+      }
+    }
+    left += glyph_width;
+  }
 }
 
 void DrawingSurface::clear() {
-  const int background = palette_index(colours::background);
-  for (int row = 0; row < height_px_; ++row) {
-    std::memset(raster_->pixels[row], background, static_cast<std::size_t>(width_px_));
-  }
+  std::fill(raster_.indexes.begin(), raster_.indexes.end(), palette_index(colours::background));
   text_x_ = 0;
   text_y_ = 0;
 }
 
 IndexedRows DrawingSurface::indexed_rows(std::vector<Rgb>& palette) const {
-  gdImagePtr raster = raster_.get();
-  palette.clear();
-  for (int index = 0; index < gdImageColorsTotal(raster); ++index) {
-    palette.push_back({static_cast<std::uint8_t>(gdImageRed(raster, index)),
-                       static_cast<std::uint8_t>(gdImageGreen(raster, index)),
-                       static_cast<std::uint8_t>(gdImageBlue(raster, index))});
-  }
-  return {
-      width_px_, height_px_, palette,
-      std::span<const std::uint8_t* const>(raster->pixels, static_cast<std::size_t>(height_px_))};
+  palette = raster_.palette;
+  return {width_px_, height_px_, palette, rows_};
 }
 
 std::optional<FileError> DrawingSurface::save_bmp(const std::string& path) const {
@@ -231,10 +238,7 @@ Rgb DrawingSurface::pixel(int column, int row) const {
   if (column < 0 || row < 0 || column >= width_px_ || row >= height_px_) {
     throw std::out_of_range("pixel outside the raster");
   }
-  const int index = gdImageGetPixel(raster_.get(), column, row);
-  return {static_cast<std::uint8_t>(gdImageRed(raster_.get(), index)),
-          static_cast<std::uint8_t>(gdImageGreen(raster_.get(), index)),
-          static_cast<std::uint8_t>(gdImageBlue(raster_.get(), index))};
+  return raster_.palette[raster_.at(column, row)];
 }
 
 }  // namespace norvane

@@ -2,20 +2,21 @@
 // Every figure is composed on one off-screen raster, in user coordinates that are the data's
 // own units: x is universal time at 10 units per hour, y is foF2 in tenths of MHz, upward. The
 // surface keeps the raster, the user scale, the current text position and the circle fill
-// settings, and offers the handful of operations the figure is drawn with. It owns the only
-// libgd picture of the drawing side; nothing else knows how the raster is kept.
+// settings, and offers the handful of operations the figure is drawn with; nothing else knows
+// how the raster is kept.
 //
 // Conversion to whole pixels has one rule, used by every operation: a user point maps to the
 // raster position given by the scale, rounded to the nearest pixel. So lines that share an end
 // point share its pixel, and the four border lines of the frame meet at the corners. Lines are
 // 1 pixel wide and, as in the window system the figures were designed on, leave out their end
 // pixel: the frame's borders run to x = 242 to end on the right border at 241, and grid lines
-// that end on a border do not paint over it. Circles are round in pixels; text is libgd's
-// 13-pixel bold bitmap font. Drawing outside the raster is clipped without error.
+// that end on a border do not paint over it. Circles are round in pixels; text is the bold
+// 7 x 13 bitmap face of surface/bitmap_font.h. Drawing outside the raster is clipped without
+// error.
 //
-// The raster keeps a palette: a figure has seven colours, and a palette raster holds each of
-// them exactly (up to 256 colours) while making the snapshot written for each figure a third of
-// the size of a true-colour one.
+// The raster keeps a palette, a byte a pixel: a figure has seven colours, and a palette raster
+// holds each of them exactly (up to 256 colours, in the order of their first use) while making
+// the snapshot written for each figure a third of the size of a true-colour one.
 #pragma once
 
 #include <optional>
@@ -25,7 +26,6 @@
 
 #include "surface/bmp_file.h"
 #include "surface/colours.h"
-#include "surface/gd_image.h"
 #include "util/file_write.h"
 
 namespace norvane {
@@ -91,11 +91,16 @@ class DrawingSurface {
   Rgb pixel(int column, int row) const;
 
  private:
-  // The raster's palette entry for `colour`, added at first use.
-  int palette_index(Rgb colour);
-  void set_pixel_in_raster(int column, int row, int index);
+  // The raster's palette entry for `colour`, added at first use (a figure has seven colours of
+  // the 256 a palette holds).
+  std::uint8_t palette_index(Rgb colour);
+  // Sets the pixel when it lies on the raster.
+  void set_pixel_in_raster(int column, int row, std::uint8_t index);
+  // A raster of `width` x `height` pixels, all background.
+  void new_raster(int width, int height);
 
-  GdImage raster_;
+  IndexedPicture raster_;
+  std::vector<const std::uint8_t*> rows_;  // the start of each row of raster_
   int width_px_ = 0;
   int height_px_ = 0;
   float scale_left_ = 0;

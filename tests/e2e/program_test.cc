@@ -2,7 +2,6 @@
 // The built program, run as the scheduler and an operator run it, in a temporary working folder.
 #include "support/program.h"
 
-#include <gd.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -210,7 +209,7 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
   const std::string revision = source_revision_now();
   EXPECT_EQ(version.standard_output, "norvane_foF2 " NORVANE_VERSION +
                                          (revision.empty() ? "" : " (git " + revision + ")") +
-                                         "\nlibgd " GD_VERSION_STRING "\n");
+                                         "\ngiflib " NORVANE_GIFLIB_VERSION "\n");
   EXPECT_EQ(version.standard_error, "");
 
   const struct {

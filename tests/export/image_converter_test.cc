@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "export/image_converter.h"
 
-#include <gd.h>
 #include <gtest/gtest.h>
 
 #include "state/plot_state.h"
@@ -31,98 +30,89 @@ TEST(ImageConverter, WritesTheLoadedPictureAsGifsWithExactlyItsColours) {
   ASSERT_EQ(converter.load_bmp(folder / "figure.bmp"), std::nullopt);
   ASSERT_EQ(converter.save_gif(folder / "first.gif", false), std::nullopt);
   ASSERT_EQ(converter.save_gif(folder / "second.gif", false), std::nullopt);
+  ASSERT_EQ(converter.save_gif(folder / "interlaced.gif", true), std::nullopt);
   converter.reset();
   EXPECT_FALSE(converter.holds_picture());
 
   const auto drawn = testing::Picture::of(surface);
   EXPECT_EQ(testing::Picture::load(folder / "first.gif"), drawn);
   EXPECT_EQ(testing::Picture::load(folder / "second.gif"), drawn);
+  EXPECT_EQ(testing::Picture::load(folder / "interlaced.gif"), drawn);
   EXPECT_EQ(drawn.colours().size(), 7u);
 }
 
-TEST(ImageConverter, RefusesWhatIsNotABmpAndKeepsNoFileOpen) {
+// A BMP of another program: the header of `header_size` bytes (12, 40 or 124), a palette of
+// 2^bits grey colours for 8 bits a pixel or fewer, then `pixel_bytes` bytes of 0.
+std::string foreign_bmp(std::uint32_t header_size, int bits, int compression, std::int32_t width,
+                        std::int32_t height, std::size_t pixel_bytes) {
+  std::string out = "BM";
+  auto put = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> 8 * i));
+  };
+  const std::uint32_t colours = bits <= 8 ? 1u << bits : 0;
+  const std::uint32_t pixel_offset = 14 + header_size + colours * (header_size == 12 ? 3 : 4);
+  put(static_cast<std::uint32_t>(pixel_offset + pixel_bytes), 4);
+  put(0, 4);
+  put(pixel_offset, 4);
+  put(header_size, 4);
+  const int side_bytes = header_size == 12 ? 2 : 4;
+  put(static_cast<std::uint32_t>(width), side_bytes);
+  put(static_cast<std::uint32_t>(height), side_bytes);
+  put(1, 2);
+  put(static_cast<std::uint32_t>(bits), 2);
+  if (header_size > 12) put(static_cast<std::uint32_t>(compression), 4);
+  out.resize(14 + header_size, 0);
+  for (std::uint32_t i = 0; i < colours; ++i) {
+    const auto grey = static_cast<char>(i * 255 / (colours - 1));
+    out.append(3, grey);
+    if (header_size != 12) out.push_back(0);
+  }
+  out.resize(out.size() + pixel_bytes, 0);
+  return out;
+}
+
+TEST(ImageConverter, RefusesEveryBmpButItsOwnFormAndHoldsNoPicture) {
   testing::TempFolder folder;
   ImageConverter converter;
-  folder.write("garbage.bmp", "BM this is not a picture");
-  auto error = converter.load_bmp(folder / "garbage.bmp");
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->reason, "not a BMP picture");
-  error = converter.load_bmp(folder / "missing.bmp");
+  const IndexedPicture own{286, 231, {colours::grid}, std::vector<std::uint8_t>(286 * 231, 0)};
+  const auto rle8 = encode_bmp(own, BmpCompression::rle8);
+  const IndexedPicture wide{287, 1, {colours::grid}, std::vector<std::uint8_t>(287, 0)};
+  const auto too_wide = encode_bmp(wide, BmpCompression::rle8);
+  const struct {
+    std::string what;
+    std::string bytes;
+  } others[] = {
+      {"true colour", foreign_bmp(40, 24, 0, 286, 231, 286 * 3 * 231 + 231 * 2)},
+      {"4 bits a pixel", foreign_bmp(40, 4, 0, 286, 231, 144 * 231)},
+      {"RLE4", foreign_bmp(40, 4, 2, 286, 231, 2)},
+      {"an OS/2 header", foreign_bmp(12, 8, 0, 286, 231, 288 * 231)},
+      {"bit fields", foreign_bmp(124, 32, 3, 286, 231, 286 * 4 * 231)},
+      // 1,185 bytes declaring 25 x 83,886,100 pixels.
+      {"too tall", foreign_bmp(40, 8, 0, 25, 83886100, 1185 - 14 - 40 - 1024)},
+      {"larger than a figure", std::string(too_wide.begin(), too_wide.end())},
+      {"not a picture", "BM this is not a picture"},
+  };
+  for (const auto& other : others) {
+    SCOPED_TRACE(other.what);
+    folder.write("other.bmp", std::string(rle8.begin(), rle8.end()));
+    ASSERT_EQ(converter.load_bmp(folder / "other.bmp"), std::nullopt);  // one of its own first
+    folder.write("other.bmp", other.bytes);
+    const auto error = converter.load_bmp(folder / "other.bmp");
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->path, folder / "other.bmp");
+    EXPECT_EQ(error->reason, "not a BMP of this program");
+    EXPECT_FALSE(converter.holds_picture());
+  }
+}
+
+TEST(ImageConverter, ReportsWhatIsNotThereOrNotARegularFile) {
+  testing::TempFolder folder;
+  ImageConverter converter;
+  auto error = converter.load_bmp(folder / "missing.bmp");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->reason, "No such file or directory");
-  EXPECT_FALSE(converter.holds_picture());
-}
-
-// A true-colour BMP as other programs write them, made by libgd, with `colours` colours: in
-// two bands of rows, each colour a column of one of them.
-void write_true_colour_bmp(const testing::TempFolder& folder, const std::string& name,
-                           int colours) {
-  const int width = (colours + 1) / 2;
-  gdImagePtr image = gdImageCreateTrueColor(width, 4);
-  for (int i = 0; i < colours; ++i) {
-    const int row = i / width * 2;
-    gdImageLine(image, i % width, row, i % width, row + 1, gdTrueColor(i % 256, i / 256 * 100, 7));
-  }
-  int size = 0;
-  void* bytes = gdImageBmpPtr(image, &size, 0);
-  folder.write(name, std::string(static_cast<char*>(bytes), static_cast<std::size_t>(size)));
-  gdFree(bytes);
-  gdImageDestroy(image);
-}
-
-TEST(ImageConverter, ReadsOtherBmpsThroughLibgd) {
-  testing::TempFolder folder;
-  ImageConverter converter;
-  write_true_colour_bmp(folder, "few.bmp", 200);
-  ASSERT_EQ(converter.load_bmp(folder / "few.bmp"), std::nullopt);
-  ASSERT_EQ(converter.save_gif(folder / "few.gif", false), std::nullopt);
-  const auto few = testing::Picture::load(folder / "few.gif");
-  EXPECT_EQ(few, testing::Picture::load(folder / "few.bmp"));  // at most 256 colours: exact
-  EXPECT_EQ(few.colours().size(), 200u);
-
-  write_true_colour_bmp(folder, "many.bmp", 300);
-  ASSERT_EQ(converter.load_bmp(folder / "many.bmp"), std::nullopt);
-  ASSERT_EQ(converter.save_gif(folder / "many.gif", false), std::nullopt);
-  EXPECT_EQ(testing::Picture::load(folder / "many.gif").width(), 150);
-}
-
-TEST(ImageConverter, RefusesOtherBmpsThatCannotBeAFigureBeforeLibgdReadsThem) {
-  testing::TempFolder folder;
-  ImageConverter converter;
-  // 1,185 bytes of a BMP of 8 bits a pixel declaring 25 x 83,886,100 pixels, all 0 but the
-  // headers' fields: libgd alone took more than 20 s and 4 GB for it.
-  std::string tall(1185, '\0');
-  for (const auto& [at, value] : {std::pair{2, 1185},
-                                  {10, 14 + 40 + 256 * 4},
-                                  {14, 40},
-                                  {18, 25},
-                                  {22, 83886100},
-                                  {26, 1 | 8 << 16}}) {
-    for (int i = 0; i < 4; ++i) tall[at + i] = static_cast<char>(value >> 8 * i);
-  }
-  tall[0] = 'B';
-  tall[1] = 'M';
-  folder.write("tall.bmp", tall);
-  auto error = converter.load_bmp(folder / "tall.bmp");
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->reason,
-            "BMP picture of 25 x 83886100 pixels is larger than a figure's 286 x 231 pixels");
-  // The program's own form is held to the figure's size too.
-  const IndexedPicture wide{300, 1, {colours::grid}, std::vector<std::uint8_t>(300, 0)};
-  const auto rle8 = encode_bmp(wide, BmpCompression::rle8);
-  folder.write("wide.bmp", std::string(rle8.begin(), rle8.end()));
-  error = converter.load_bmp(folder / "wide.bmp");
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->reason,
-            "BMP picture of 300 x 1 pixels is larger than a figure's 286 x 231 pixels");
-  EXPECT_FALSE(converter.holds_picture());
-}
-
-TEST(ImageConverter, ReportsWhatIsNotARegularFile) {
-  testing::TempFolder folder;
-  ImageConverter converter;
   folder.make_folder("folder.bmp");
-  auto error = converter.load_bmp(folder / "folder.bmp");
+  error = converter.load_bmp(folder / "folder.bmp");
   ASSERT_TRUE(error);
   EXPECT_EQ(error->reason, "Is a directory");
   error = converter.load_bmp("/dev/null");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Pictures the program wrote, decoded back for tests: pixel colours of a GIF or BMP file.
+// Pictures the program wrote, decoded back for tests: pixel colours of a GIF (through giflib's
+// decoder, as other programs read them) or of a BMP of the program's own form.
 #pragma once
 
 #include <ostream>
@@ -39,6 +40,9 @@ class Picture {
   int height_ = 0;
   std::vector<Rgb> pixels_;
 };
+
+// The texts of the comment blocks before the first image of the GIF file at `path`.
+std::vector<std::string> gif_comment_texts(const std::string& path);
 
 // The colour of the pixel of `surface` that the user point (x, y) falls on.
 Rgb colour_at(const DrawingSurface& surface, double x, double y);
