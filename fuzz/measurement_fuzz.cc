@@ -76,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           measurements.push_back(*measurement);
         }
       });
-  plot_measurements(figure.surface, measurements);
+  grafico_valori_autoscalati(figure.surface, measurements);
   figure.surface.clear();
   return 0;
 }

@@ -6,11 +6,12 @@
 
 #include "driver/settings.h"
 #include "fuzz_support.h"
+#include "state/file_names.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace norvane;
   static const std::string working_folder = fuzz::scratch_folder();
-  fuzz::write_file(working_folder + std::string(settings_file_name), {data, size});
+  fuzz::write_file(working_folder + std::string(file_names::settings), {data, size});
   PlotState state;
   Diagnostics diagnostics(fuzz::drop_message);
   read_settings(state, working_folder, diagnostics);

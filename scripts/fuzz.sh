@@ -32,7 +32,7 @@ scratch=$(mktemp -d "${TMPDIR:-/dev/shm}/norvane_fuzz_run.XXXXXX" 2>/dev/null ||
 trap 'rm -rf "$scratch"' EXIT
 
 failed=""
-for target in settings forecast measurement bmp day; do
+for target in settings forecast measurement bmp day archive; do
   work="build/fuzz/runs/$target"
   rm -rf "$work"
   mkdir -p "$work/corpus"

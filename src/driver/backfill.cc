@@ -2,16 +2,13 @@
 #include "driver/backfill.h"
 
 #include <algorithm>
-#include <iterator>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
 
 #include "driver/day_table.h"
 #include "driver/run_session.h"
-#include "export/figure_export.h"
 #include "export/metrics_file.h"
-#include "export/run_record.h"
 #include "observations/measurement_listing.h"
 #include "observations/station.h"
 
@@ -69,22 +66,24 @@ ExitStatus backfill(const BackfillRequest& request) {
   const sys_days century_start = first_day_of_century(request.today);
   const auto day_count = (last - first).count() + 1;
 
-  int written = 0, unchanged = 0, kept = 0, not_written = 0, without_files = 0, drawn = 0;
+  int written = 0, unchanged = 0, kept = 0, not_written = 0, without_files = 0;
   int refused = 0;
   long done = 0;
   bool stopped = false;
-  // The days drawn that the archive index has yet to learn.
-  constexpr std::size_t index_batch_days = 62;
-  std::vector<DaySummary> indexed;
   for (sys_days stretch = first; stretch <= last && !stopped;
        stretch += days{planned_stretch_days}) {
     const sys_days stretch_end = std::min(stretch + days{planned_stretch_days - 1}, last);
-    std::vector<MeasurementListing::Day> plan;
+    std::vector<Day> plan;
     for (sys_days day = stretch; day <= stretch_end; day += days{1}) {
-      DayNames names = day_names(year_month_day{day});
-      plan.push_back({std::move(names.forecast_name), std::move(names.doy_code)});
+      plan.push_back(Day::of(year_month_day{day}));
     }
-    session.measurements().plan_days(std::move(plan));
+    session.measurements().plan_days(plan);
+    // The stray-station rule, over the days of the stretch: a station none of whose files the
+    // folder holds for any of them was told by a stray file, and no day of it is seen.
+    session.use_days(year_month_day{stretch}, request.today);
+    state.day_index = 6;
+    session.look_for_station_files(
+        plan, "any day from " + plan.front().iso() + " to " + plan.back().iso());
 
     for (sys_days day = stretch; day <= stretch_end; day += days{1}) {
       if (!session.retake_lock()) {
@@ -99,8 +98,7 @@ ExitStatus backfill(const BackfillRequest& request) {
       const Station* station = nullptr;
       if (day < century_start && state.observation_dir_status == PlotState::FolderStatus::usable) {
         state.day_index = 6;
-        session.measurements().current(state,
-                                       day_stems(state.forecast_names[6], state.doy_codes[6]));
+        session.measurements().current(state, day_stems(state.days[6]));
         station = &session.measurements().station();
       }
       if (station != nullptr && station->problem == Station::Problem::none &&
@@ -127,35 +125,20 @@ ExitStatus backfill(const BackfillRequest& request) {
             break;
         }
         if (state.day_measurements == PlotState::DayMeasurements::none_found) ++without_files;
-        if (state.day_counts.files() > 0) ++drawn;
       }
       ++done;
       if (request.progress) {
         request.progress("backfill: " + iso_date(year_month_day{day}) + ", " +
                          std::to_string(done) + " of " + std::to_string(day_count) + " days\r");
       }
-      // The archive index learns the days drawn a batch at a time, while the lock is held; then
-      // the lock goes, but not after the last day, whose lock the end of the backfill needs.
-      std::ranges::move(session.take_days(), std::back_inserter(indexed));
-      if ((indexed.size() >= index_batch_days || day == last) &&
-          state.forecast_dir_status == PlotState::FolderStatus::usable) {
-        update_archive_index(state.forecast_dir + std::string(archive_folder_name), indexed,
-                             session.diagnostics());
-        indexed.clear();
-      }
+      // A backfill keeps no day's summary: its range may be years long.
+      session.take_days();
+      // The lock goes between days, but not after the last, whose lock the end needs.
       if (day != last) session.release_lock();
     }
   }
-  // An outage, or a stray file that named another station: worth a word either way.
-  if (drawn == 0 && without_files > 0) {
-    const Station& station = session.measurements().station();
-    session.diagnostics().warn("no measurement file of the station for any day from " +
-                               iso_date(request.from) + " to " + iso_date(request.to) + " in " +
-                               quoted(state.observation_dir) +
-                               " (the station was told by the first line of " +
-                               quoted(state.observation_dir + station.first_file) +
-                               ", which begins " + quoted(station.first_line.substr(0, 4)) + ")");
-  }
+  // The index learns every day from the records, under the lock, at the end.
+  if (!stopped) session.index_archive();
   if (request.progress) request.progress("\r\x1b[K");
 
   std::string summary = "backfill " + iso_date(request.from) + " to " + iso_date(request.to) +

@@ -41,8 +41,8 @@ struct BackfillRequest {
   MessageSink progress;
   std::chrono::milliseconds lock_wait = std::chrono::seconds(60);
   Clock clock = system_clock_now;
-  // Replace archive pictures with what the folder holds now, even when they were drawn from
-  // more measurement files (export/archive_rule.h).
+  // Replace archive pictures and records with what the folder holds now alone, even where they
+  // hold more measurements (archive/archive_rule.h).
   bool redraw = false;
   // As for a run: the metrics file written at the end, when given.
   std::optional<std::string> metrics_file{};

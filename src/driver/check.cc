@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "archive/archive_files.h"
+#include "archive/archive_rule.h"
 #include "driver/command_line.h"
 #include "driver/day_table.h"
 #include "driver/settings.h"
@@ -24,9 +26,11 @@
 #include "observations/measurement_listing.h"
 #include "observations/observation_folder.h"
 #include "observations/station.h"
+#include "state/file_names.h"
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
 #include "util/file_write.h"
+#include "util/iso_date.h"
 #include "util/run_lock.h"
 
 namespace norvane {
@@ -122,23 +126,17 @@ std::string folder_problem(std::string_view name, const FolderLook& look, std::s
 std::string folder_origin(const std::vector<std::string>& lines, std::size_t line_number,
                           const std::string& value) {
   std::string text = "line " + std::to_string(line_number);
-  if (lines.size() < line_number) return "no " + text + ", so the working folder " + quoted(value);
+  if (lines.size() < line_number)
+    return "no " + text + ", so the working folder " + norvane::quoted(value);
   text += ' ';
-  text += quoted(lines[line_number - 1]);
+  text += norvane::quoted(lines[line_number - 1]);
   text += " gives ";
-  text += quoted(value);
+  text += norvane::quoted(value);
   const std::string folder = folder_of(value);
   if (folder.size() != value.size()) {
-    text += ", that is names beginning " + quoted(value.substr(folder.size())) + " in " +
-            quoted(folder);
+    text += ", that is names beginning " + norvane::quoted(value.substr(folder.size())) + " in " +
+            norvane::quoted(folder);
   }
-  return text;
-}
-
-// "08:30" for a minute of the day.
-std::string time_text(int minute_of_day) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d:%02d", minute_of_day / 60, minute_of_day % 60);
   return text;
 }
 
@@ -169,11 +167,11 @@ std::optional<std::string> service_user(const PlotState& state) {
 // Says whose permissions the check looked at: a run by the scheduler may see others.
 void report_user(const PlotState& state, Report& report) {
   const uid_t uid = ::geteuid();
-  report.line("checked as user " + quoted(user_name(uid).value_or("?")) + " (uid " +
+  report.line("checked as user " + norvane::quoted(user_name(uid).value_or("?")) + " (uid " +
               std::to_string(uid) + "): what it may read and write is what is reported");
   if (uid != 0) return;
   if (const auto user = service_user(state)) {
-    report.line("a scheduled run as " + quoted(*user) +
+    report.line("a scheduled run as " + norvane::quoted(*user) +
                 " may be refused what root is allowed: check as that user with: runuser -u " +
                 shell_quoted(*user) + " -- " + std::string(program_name) + " -C " +
                 shell_quoted(state.work_dir) + " --check");
@@ -189,14 +187,27 @@ void report_refused(std::string_view folder, int line_number, Report& report) {
   report.problem("the " + name + " is refused");
 }
 
-// Reports anything but a file (a folder, in practice) that stands where a run writes a file:
-// the run could neither create nor replace it there.
+// What kind of thing other than a file (or a link, which a run replaces) stands at `info`.
+std::optional<std::string_view> obstacle_kind(const struct stat& info) {
+  if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) return std::nullopt;
+  if (S_ISDIR(info.st_mode)) return "a folder";
+  if (S_ISFIFO(info.st_mode)) return "a FIFO";
+  if (S_ISSOCK(info.st_mode)) return "a socket";
+  return "a device";
+}
+
+// Reports anything but a file that stands where a run writes a file: a folder the run could
+// neither create nor replace; a FIFO, socket or device that nothing the program writes should
+// be, and that a reader of the file would stop at.
 void check_obstacles(const std::vector<std::string>& paths, Report& report) {
   for (const std::string& path : paths) {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) continue;
-    report.line(quoted(path) + ": a folder stands where a run writes a file");
-    report.problem("a folder stands where a run writes " + quoted(path));
+    if (::lstat(path.c_str(), &info) != 0) continue;
+    const auto kind = obstacle_kind(info);
+    if (!kind) continue;
+    report.line(norvane::quoted(path) + ": " + std::string(*kind) +
+                " stands where a run writes a file");
+    report.problem(std::string(*kind) + " stands where a run writes " + norvane::quoted(path));
   }
 }
 
@@ -230,7 +241,7 @@ void check_run_lock(const std::string& folder, Report& report) {
     if (fd >= 0) ::close(fd);
     if (error == ENOENT) return;  // reported with the folder
     report.line(
-        "run lock: the forecast folder " + quoted(folder) +
+        "run lock: the forecast folder " + norvane::quoted(folder) +
         " cannot be opened for reading, so a run cannot take its lock: " + error_text(error));
     report.problem("the run lock cannot be taken");
     return;
@@ -244,7 +255,7 @@ void check_run_lock(const std::string& folder, Report& report) {
     if (file_fd < 0) {
       usable = false;
       report.line(
-          "run lock: the lock file " + quoted(lock_file) +
+          "run lock: the lock file " + norvane::quoted(lock_file) +
           " cannot be opened for writing, so a run cannot take its lock: " + error_text(errno));
       report.problem("the run lock cannot be taken");
     } else {
@@ -258,7 +269,7 @@ void check_run_lock(const std::string& folder, Report& report) {
     shared = true;
     const mode_t mode = info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
     report.line("run lock: any user of this machine may open the forecast folder " +
-                quoted(folder) + " (mode " + mode_text(info.st_mode) +
+                norvane::quoted(folder) + " (mode " + mode_text(info.st_mode) +
                 ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
                 shell_quoted(folder));
     report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
@@ -268,8 +279,8 @@ void check_run_lock(const std::string& folder, Report& report) {
       (file_info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
     shared = true;
     const mode_t mode = file_info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
-    report.line("run lock: any user of this machine may open the lock file " + quoted(lock_file) +
-                " (mode " + mode_text(file_info.st_mode) +
+    report.line("run lock: any user of this machine may open the lock file " +
+                norvane::quoted(lock_file) + " (mode " + mode_text(file_info.st_mode) +
                 ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
                 shell_quoted(lock_file));
     report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
@@ -289,7 +300,7 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
   std::vector<ExportPaths> paths;
   for (int day = 1; day <= 6; ++day) {
     state.day_index = static_cast<std::int16_t>(day);
-    paths.push_back(export_paths(state, state.forecast_names[day]));
+    paths.push_back(export_paths(state));
   }
   const std::string writer = folder_identity(folder_of(
       state.forecast_dir_status == FolderStatus::refused ? state.work_dir : state.forecast_dir));
@@ -306,7 +317,8 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
 
     const std::string archive_dir = folder_of(paths[0].archive_gif);
     const FolderLook archive = look_at_folder(archive_dir, W_OK, "writable");
-    report.line("archive folder (archive pictures): " + quoted(archive_dir) + ": " + archive.text);
+    report.line("archive folder (archive pictures): " + norvane::quoted(archive_dir) + ": " +
+                archive.text);
     if (!archive.usable) report.problem(folder_problem("archive folder", archive, "written"));
 
     std::vector<std::string> files{temporary_path_in(forecast_dir, writer),
@@ -316,6 +328,17 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
       files.push_back(day.temporary_bmp);
       files.push_back(day.archive_gif);
     }
+    // The archive's other files: the days' records and CSVs, the year files, the index.
+    for (const Day& day : state.days.items()) {
+      const ArchiveDayFiles day_files = archive_day_files(archive_dir, day);
+      files.push_back(day_files.record);
+      files.push_back(day_files.csv);
+      const std::string year_file = archive_dir + file_names::year_file(day.year());
+      if (std::find(files.begin(), files.end(), year_file) == files.end()) {
+        files.push_back(year_file);
+      }
+    }
+    files.push_back(archive_dir + std::string(file_names::archive_index));
     check_obstacles(files, report);
   }
 
@@ -327,7 +350,8 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     report.line("picture folder (current pictures): " + folder_origin(lines, 6, state.picture_dir) +
                 ": " + pictures.text);
     if (!pictures.usable) report.problem(folder_problem("picture folder", pictures, "written"));
-    std::vector<std::string> files{temporary_path_in(picture_dir, writer)};
+    std::vector<std::string> files{temporary_path_in(picture_dir, writer),
+                                   picture_dir + std::string(file_names::run_record)};
     for (const ExportPaths& day : paths) files.push_back(day.current_gif);
     check_obstacles(files, report);
   }
@@ -336,14 +360,17 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
 // Reads the forecast file of each month among the six days.
 void check_forecasts(const PlotState& state, Report& report) {
   if (state.forecast_dir_status != FolderStatus::usable) return;
-  std::vector<std::string> months;
-  for (int day = 1; day <= 6; ++day) {
-    const std::string& month = state.forecast_names[day];
-    if (std::find(months.begin(), months.end(), month) == months.end()) months.push_back(month);
+  // The first day of each month among the six.
+  std::vector<const Day*> months;
+  for (const Day& day : state.days.items()) {
+    if (std::none_of(months.begin(), months.end(),
+                     [&](const Day* month) { return month->month_key == day.month_key; })) {
+      months.push_back(&day);
+    }
   }
-  for (const std::string& month : months) {
-    const std::string label = "forecast of " + month.substr(0, 2) + "/" + month.substr(2) + ": ";
-    const std::string path = forecast_file_path(state.forecast_dir, month);
+  for (const Day* month : months) {
+    const std::string label = "forecast of " + month->month_label() + ": ";
+    const std::string path = forecast_file_path(state.forecast_dir, month->month_key);
     const ForecastFile file = read_forecast_file(path);
     // A figure without its forecast is still written: the run warns, and so does the check.
     if (const auto warning = forecast_warning(path, file)) {
@@ -353,7 +380,7 @@ void check_forecasts(const PlotState& state, Report& report) {
     }
     const auto hours = std::count_if(file.values.begin(), file.values.end(),
                                      [](const auto& value) { return value.has_value(); });
-    report.line(label + quoted(path) + ", " + std::to_string(hours) + " of " +
+    report.line(label + norvane::quoted(path) + ", " + std::to_string(hours) + " of " +
                 std::to_string(forecast_hours) + " hours hold a value");
   }
 }
@@ -363,15 +390,18 @@ void check_forecasts(const PlotState& state, Report& report) {
 void report_oversized(const std::string& path, Report& report) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return;
-  report.line("measurement file " + quoted(path) + " is " +
+  report.line("measurement file " + norvane::quoted(path) + " is " +
               std::to_string(static_cast<std::uintmax_t>(info.st_size)) +
               " bytes, larger than a measurement file can be");
-  report.problem("measurement file " + quoted(path) + " is larger than a measurement file can be");
+  report.problem("measurement file " + norvane::quoted(path) +
+                 " is larger than a measurement file can be");
 }
 
 // Lists the measurement folder once for all six days, as a run lists it when it does not change,
-// tells the station, and reads each day's files as a run reads them.
-void check_measurements(PlotState& state, const std::vector<std::string>& lines, Report& report) {
+// tells the station, and reads each day's files as a run reads them; leaves what it saw of each
+// day in `sights` (at index day - 1).
+void check_measurements(PlotState& state, const std::vector<std::string>& lines, Report& report,
+                        std::vector<DaySight>& sights) {
   if (state.observation_dir_status == FolderStatus::refused) {
     report_refused("measurement folder", 4, report);
     return;
@@ -384,16 +414,16 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
 
   std::vector<std::string> later_stems;
   for (int day = 2; day <= 6; ++day) {
-    for (std::string& stem : day_stems(state.forecast_names[day], state.doy_codes[day])) {
+    for (std::string& stem : day_stems(state.days[day])) {
       later_stems.push_back(std::move(stem));
     }
   }
-  const ObservationFolder folder = ObservationFolder::list(
-      state.observation_dir, day_stems(state.forecast_names[1], state.doy_codes[1]), later_stems);
+  const ObservationFolder folder =
+      ObservationFolder::list(state.observation_dir, day_stems(state.days[1]), later_stems);
   if (folder.list_error() == 0) {
     std::string text =
         "measurement folder: " + count_text(static_cast<long>(folder.file_count()), "file");
-    if (folder.first_file()) text += ", the first " + quoted(*folder.first_file());
+    if (folder.first_file()) text += ", the first " + norvane::quoted(*folder.first_file());
     report.line(text);
   }
 
@@ -407,9 +437,9 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
     return;
   }
   report.line("station: style " + std::to_string(station.kind) + ", the first line of " +
-              quoted(state.observation_dir + station.first_file) + " begins " +
-              quoted(station.first_line.substr(0, 4)));
-  if (!station_has_files(folder, station, state)) {
+              norvane::quoted(state.observation_dir + station.first_file) + " begins " +
+              norvane::quoted(station.first_line.substr(0, 4)));
+  if (!station_has_files(folder, station, state, state.days.items())) {
     report.line(station_without_files_text(station, state));
     report.problem("no measurement file of the station for any of the six days");
     return;
@@ -418,9 +448,10 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
   MeasurementListing unreadable;
   bool recent_files = false;
   for (int day = 1; day <= 6; ++day) {
-    const DayFileNames names =
-        day_file_names(station.kind, state.forecast_names[day], state.doy_codes[day]);
-    const DayReading reading = read_day(folder, names, state);
+    const DayFileNames names = day_file_names(station.kind, state.days[day]);
+    DaySight& sight = sights[static_cast<std::size_t>(day - 1)];
+    sight = {true, station, read_day(folder, names, state)};
+    const DayReading& reading = sight.reading;
     if (reading.first_error == larger_than_a_measurement) {
       report_oversized(state.observation_dir + reading.first_unreadable, report);
     }
@@ -430,14 +461,14 @@ void check_measurements(PlotState& state, const std::vector<std::string>& lines,
     if (day == 6) text += " (today)";
     const PlotState::DayCounts& counts = reading.counts;
     if (counts.files() == 0 && reading.unreadable == 0) {
-      text += ": no file (their names begin " + quoted(names.stem) + ")";
+      text += ": no file (their names begin " + norvane::quoted(names.stem) + ")";
     } else {
       text += ": " + count_text(counts.files(), "file");
       if (counts.files_without_value > 0) {
         text += " (" + std::to_string(counts.files_without_value) + " without a value)";
       }
       if (counts.newest_minute)
-        text += ", the newest at " + time_text(*counts.newest_minute) + " UT";
+        text += ", the newest at " + time_of_day_text(*counts.newest_minute) + " UT";
       if (reading.unreadable > 0) {
         text += ", " + std::to_string(reading.unreadable) + " more that cannot be read";
       }
@@ -475,6 +506,59 @@ std::string ready_verdict(int warnings) {
          ": a run now would write all twelve pictures; see the warnings above";
 }
 
+// What a run would do with each day's archive picture, by the archive rules, and why.
+void check_archive(PlotState& state, const std::vector<DaySight>& sights, Report& report) {
+  if (state.forecast_dir_status != FolderStatus::usable) return;
+  const std::string archive_dir = archive_folder_of(state);
+  CollectedMessages messages;
+  Diagnostics diagnostics(messages.sink());
+  std::string other_stations_days;
+  for (int day_index = 1; day_index <= 6; ++day_index) {
+    const Day& day = state.days[day_index];
+    const DaySight& sight = sights[static_cast<std::size_t>(day_index - 1)];
+    const ArchiveDayFiles files = archive_day_files(archive_dir, day);
+    const ArchivedDay archived = look_at_archive(files, day, sight, diagnostics);
+    const DayPlan plan = plan_day(archived, sight, {day_index == 6, false});
+    std::string text = "archive of " + day.label + ": ";
+    const std::string drawn =
+        count_text(static_cast<long>(plan.measurements.size()), "measurement");
+    switch (plan.archive) {
+      case ArchivePicture::keep_other_station:
+        text += "kept, " + other_station_text(files, day, *archived.head->station, sight.station,
+                                              state.observation_dir);
+        other_stations_days += (other_stations_days.empty() ? "" : ", ") + day.label;
+        break;
+      case ArchivePicture::keep_richer:
+        text += "kept, " + thinner_day_text(files, day, archived, sight);
+        break;
+      case ArchivePicture::keep:
+        text += !sight.seen ? "kept: the station's data cannot be seen"
+                            : "kept: a file of the day cannot be read";
+        if (plan.drawn_from == DrawnFrom::record) {
+          text += " (its current picture drawn from its record, " + drawn + ")";
+        }
+        break;
+      case ArchivePicture::write:
+        if (!archived.picture) {
+          text += "written, " + drawn + " (no picture yet)";
+        } else if (!archived.head) {
+          text += "written, " + drawn + " (no record yet)";
+        } else if (plan.from_record > 0) {
+          text += "merged: " + drawn + ", " + std::to_string(plan.from_record) +
+                  " of them from its record, whose files are gone or cannot be read";
+        } else {
+          text += "written, " + drawn + " (the folder holds all its record holds)";
+        }
+        break;
+    }
+    report.line(text);
+  }
+  messages.report_to(report, diagnostics);
+  if (!other_stations_days.empty()) {
+    report.problem("another station's days in the archive: " + other_stations_days);
+  }
+}
+
 }  // namespace
 
 ExitStatus check(const RunRequest& request) {
@@ -489,12 +573,12 @@ ExitStatus check(const RunRequest& request) {
       read_settings(state, request.working_dir, settings_diagnostics, &settings_lines);
   build_day_table(state, request.today);
 
-  report.line("working folder " + quoted(state.work_dir) + ", today " + state.date_labels[6] +
-              " (the local date)");
+  report.line("working folder " + norvane::quoted(state.work_dir) + ", today " +
+              state.date_labels[6] + " (the local date)");
   report_user(state, report);
   if (!settings_diagnostics.failed()) {
-    report.line("settings file " + quoted(state.work_dir + std::string(settings_file_name)) +
-                ": read");
+    report.line("settings file " +
+                norvane::quoted(state.work_dir + std::string(file_names::settings)) + ": read");
   } else {
     report.problem("the settings cannot be used as they are");
   }
@@ -504,7 +588,9 @@ ExitStatus check(const RunRequest& request) {
   if (settings_usable) {
     check_folders(state, settings_lines, report);
     check_forecasts(state, report);
-    check_measurements(state, settings_lines, report);
+    std::vector<DaySight> sights(6);
+    check_measurements(state, settings_lines, report, sights);
+    check_archive(state, sights, report);
   }
 
   if (report.problems().empty()) {

@@ -2,7 +2,6 @@
 #include "driver/run.h"
 
 #include "driver/run_session.h"
-#include "export/figure_export.h"
 #include "export/metrics_file.h"
 #include "export/run_record.h"
 
@@ -14,14 +13,12 @@ ExitStatus run(const RunRequest& request) {
   const PlotState& state = session.state();
   if (prepared) {
     session.use_days(request.today, request.today);
-    session.look_for_station_files();
+    session.state().day_index = 1;
+    session.look_for_station_files(state.days.items());
     for (int day_index = 1; day_index <= 6; ++day_index) session.draw_day(day_index);
     // What the run drew, for the page and for scripts: the archive index while the lock is held,
     // then the run record, whose "success" covers the index too.
-    if (state.forecast_dir_status == PlotState::FolderStatus::usable) {
-      update_archive_index(state.forecast_dir + std::string(archive_folder_name),
-                           session.summary().days, session.diagnostics());
-    }
+    session.index_archive();
   }
   session.finish();
   if (prepared && state.picture_dir_status == PlotState::FolderStatus::usable) {

@@ -9,10 +9,13 @@
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "archive/day_record.h"
 #include "export/image_converter.h"
 #include "observations/measurement_listing.h"
 #include "state/plot_state.h"
@@ -35,7 +38,8 @@ class RunSession {
   // Lets other runs have the lock, and takes it back in turn (waiting at most the wait of
   // prepare); retake_lock returns false, with the cause reported, when it could not. A backfill
   // holds the lock a day at a time, so that the scheduled runs go on meanwhile: a run that
-  // started during a day waits for that day only.
+  // started during a day waits for that day only. Whatever they write in the archive meanwhile,
+  // the index is then checked whole at the end.
   void release_lock();
   bool retake_lock();
 
@@ -43,14 +47,22 @@ class RunSession {
   // any, is today.
   void use_days(std::chrono::year_month_day last_day, std::chrono::year_month_day today);
 
-  // Looks at the measurement folder for the days of the table before any is drawn: when it
-  // tells a station but holds none of that station's files for any of them (a stray file
-  // named another station), the run fails, and no day's data is taken as seen.
-  void look_for_station_files();
+  // Looks at the measurement folder for `days` before any is drawn, listing it for the day at
+  // state.day_index: when it tells a station but holds none of that station's files for any of
+  // them (a stray file named another station), the session fails, and no day's data is taken
+  // as seen until the next look. `which_days` names the days in the message.
+  void look_for_station_files(std::span<const Day> days,
+                              std::string_view which_days = "any of the six days");
 
-  // Draws the day at `day_index` of the table and exports its pictures. A day that fails in an
-  // unforeseen way costs that day only.
+  // Draws the day at `day_index` of the table and exports its pictures, and writes its record
+  // beside its archive picture: its measurements go from the names of its files to the files,
+  // their values, the merge with the day's record and the drawing (archive/archive_rule.h). A
+  // day that fails in an unforeseen way costs that day only.
   void draw_day(int day_index);
+
+  // Brings the archive index up to date with the records of the days drawn (archive/
+  // archive_index.h), while the lock is held.
+  void index_archive();
 
   // Reports what is reported once for the whole session, and completes the summary.
   void finish();
@@ -68,7 +80,7 @@ class RunSession {
 
  private:
   bool take_lock();
-  void add_to_summary(int day_index);
+  void add_to_summary(int day_index, const DayRecord& record, DrawnFrom drawn_from);
 
   Diagnostics diagnostics_;
   Clock clock_;
@@ -78,8 +90,12 @@ class RunSession {
   MeasurementListing measurements_;
   std::optional<RunLock> lock_;
   std::chrono::milliseconds lock_wait_{0};
-  std::chrono::year_month_day last_day_{};
   RunSummary summary_;
+  // Whether the archive index was sealed when the lock was taken, and, while it is held since,
+  // the days drawn and those whose archive files were written.
+  bool archive_sealed_ = false;
+  std::vector<Day> drawn_days_;
+  std::vector<Day> changed_days_;
 };
 
 }  // namespace norvane

@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "observations/station.h"
+#include "state/file_names.h"
 #include "util/file_write.h"
 #include "util/input_file.h"
 
@@ -19,18 +20,20 @@ struct FolderLine {
   int number;
   std::string PlotState::*folder;
   PlotState::FolderStatus PlotState::*status;
-  std::string_view example_name;  // a file name the run puts behind the folder
+  std::string (*example_name)();  // a file name the run puts behind the folder
   std::string_view name;          // what the folder is called in messages
   std::string_view if_missing;    // what a run does without it, in parentheses
 };
 
 constexpr std::array<FolderLine, 3> folder_lines{{
-    {2, &PlotState::forecast_dir, &PlotState::forecast_dir_status, "grafico1.bmp",
-     "forecast folder",
+    {2, &PlotState::forecast_dir, &PlotState::forecast_dir_status,
+     [] { return file_names::temporary_bmp(1); }, "forecast folder",
      " (nothing written: the run lock, the temporary BMPs and the archive are kept there)"},
-    {4, &PlotState::observation_dir, &PlotState::observation_dir_status, "RM041_2026342153000.TXT",
-     "measurement folder", unseen_data_consequence},
-    {6, &PlotState::picture_dir, &PlotState::picture_dir_status, "plotfoF21.gif", "picture folder",
+    {4, &PlotState::observation_dir, &PlotState::observation_dir_status,
+     [] { return std::string("RM041_2026342153000.TXT"); }, "measurement folder",
+     unseen_data_consequence},
+    {6, &PlotState::picture_dir, &PlotState::picture_dir_status,
+     [] { return file_names::current_picture(1); }, "picture folder",
      " (no current pictures written)"},
 }};
 
@@ -71,7 +74,7 @@ void set_folder(PlotState& state, const FolderLine& line, std::string_view value
                      quoted(value) + " is missing" + std::string(line.if_missing));
     return;
   }
-  const std::string example = quoted(folder + std::string(line.example_name));
+  const std::string example = quoted(folder + line.example_name());
   if (folder.back() != '/' && is_folder(folder)) {
     diagnostics.warn(where + " " + quoted(value) +
                      " names a folder but does not end in \"/\": its files are named like " +
@@ -98,7 +101,7 @@ bool read_settings(PlotState& state, const std::string& current_dir, Diagnostics
   if (state.work_dir.empty() || state.work_dir.back() != '/') state.work_dir += '/';
   state.forecast_dir = state.observation_dir = state.picture_dir = state.work_dir;
 
-  const std::string path = state.work_dir + std::string(settings_file_name);
+  const std::string path = state.work_dir + std::string(file_names::settings);
   int open_error = 0;
   auto file = InputFile::open(path, &open_error);
   if (!file) {

@@ -2,7 +2,8 @@
 // The settings file is the program's only configuration: it sits in the working folder and
 // names, on lines 2, 4 and 6, the folder of the monthly forecasts (which also holds the
 // temporary BMP and the archive subfolder), the folder of the station's measurement files and
-// the folder of the current pictures. Lines 1, 3 and 5 are free text for the operator.
+// the folder of the current pictures. Lines 1, 3 and 5 are free text for the operator. Its name
+// is in the table of the program's own files (state/file_names.h).
 #pragma once
 
 #include <string>
@@ -13,8 +14,6 @@
 #include "util/diagnostics.h"
 
 namespace norvane {
-
-inline constexpr std::string_view settings_file_name = "norvane_foF2.ini";
 
 // The folder a settings line names, as a prefix of the file names in it: every "\" becomes
 // "/", and a relative folder (an empty one included) is taken inside `work_dir`. Nothing is

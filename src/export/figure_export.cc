@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "export/figure_export.h"
 
-#include <sys/stat.h>
-
 #include <vector>
 
-#include "export/archive_record.h"
-#include "export/archive_rule.h"
-#include "util/text_fields.h"
+#include "archive/archive_record.h"
+#include "state/file_names.h"
 
 namespace norvane {
 namespace {
@@ -16,18 +13,14 @@ namespace {
 // every day alike and so makes one message; "cannot write current picture ...: reason" else.
 std::string write_failure(const FileError& error, std::string_view what) {
   if (error.scope == FileError::Scope::folder) {
-    return "cannot write " + std::string(what) + "s in folder " + quoted(error.path) + ": " +
-           error.reason;
+    return "cannot write " + std::string(what) + "s in folder " + norvane::quoted(error.path) +
+           ": " + error.reason;
   }
-  return "cannot write " + std::string(what) + " " + quoted(error.path) + ": " + error.reason;
+  return "cannot write " + std::string(what) + " " + norvane::quoted(error.path) + ": " +
+         error.reason;
 }
 
 bool usable(PlotState::FolderStatus status) { return status == PlotState::FolderStatus::usable; }
-
-// "2026-12-05" for the date label "05/12/2026".
-std::string iso_date_of_label(const std::string& label) {
-  return label.substr(6, 4) + "-" + label.substr(3, 2) + "-" + label.substr(0, 2);
-}
 
 // Writes the held picture at `path`; what became of it.
 PictureOutcome save_picture(ImageConverter& converter, const std::string& path,
@@ -40,45 +33,18 @@ PictureOutcome save_picture(ImageConverter& converter, const std::string& path,
   return unchanged ? PictureOutcome::unchanged : PictureOutcome::written;
 }
 
-// Writes the day's archive picture unless the archive rules keep the one there.
-PictureOutcome export_archive(const PlotState& state, ImageConverter& converter,
-                              Diagnostics& diagnostics, const std::string& path) {
-  struct stat info {};
-  const bool exists = ::lstat(path.c_str(), &info) == 0;
-  const auto record = exists ? read_archive_record_file(path) : std::nullopt;
-  switch (decide_archive(state, exists, record)) {
-    case ArchiveDecision::keep:
-      return PictureOutcome::kept;
-    case ArchiveDecision::keep_richer: {
-      const std::string& label = state.date_labels[state.day_index];
-      const std::string day = iso_date_of_label(label);
-      diagnostics.warn("archive picture " + quoted(path) + " of " + label +
-                       " kept: it was drawn from " + std::to_string(record->files()) +
-                       " measurement files, the folder now holds " +
-                       std::to_string(state.day_counts.files()) + " of that day (--backfill " +
-                       day + " " + day + " --redraw replaces it)");
-      return PictureOutcome::kept;
-    }
-    case ArchiveDecision::write:
-      break;
-  }
-  return save_picture(converter, path, "archive picture", diagnostics);
-}
-
 }  // namespace
 
-ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni) {
-  const std::string slot = std::to_string(state.day_index);
-  const std::string year(columns(file_previsioni, 3, 4));
-  return {state.forecast_dir + "grafico" + slot + ".bmp",
-          state.picture_dir + "plotfoF2" + slot + ".gif",
-          state.forecast_dir + std::string(archive_folder_name) + year +
-              state.doy_codes[state.day_index] + ".gif"};
+ExportPaths export_paths(const PlotState& state) {
+  return {state.forecast_dir + file_names::temporary_bmp(state.day_index),
+          state.picture_dir + file_names::current_picture(state.day_index),
+          state.forecast_dir + std::string(file_names::archive_folder) +
+              file_names::archive_picture(state.days[state.day_index])};
 }
 
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
-                  Diagnostics& diagnostics, const std::string& file_previsioni) {
-  const ExportPaths paths = export_paths(state, file_previsioni);
+                  Diagnostics& diagnostics) {
+  const ExportPaths paths = export_paths(state);
   state.current_outcome = state.archive_outcome = PictureOutcome::not_written;
   const bool forecast_dir_usable = usable(state.forecast_dir_status);
   // The pictures are made from the BMP snapshot; when it cannot be written or read back, from
@@ -92,8 +58,8 @@ void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverte
     } else {
       bmp_written = true;
       if (const auto error = converter.load_bmp(paths.temporary_bmp)) {
-        diagnostics.fail("cannot read temporary BMP " + quoted(error->path) + ": " + error->reason +
-                         std::string(from_memory));
+        diagnostics.fail("cannot read temporary BMP " + norvane::quoted(error->path) + ": " +
+                         error->reason + std::string(from_memory));
       } else {
         loaded = true;
       }
@@ -114,12 +80,16 @@ void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverte
         save_picture(converter, paths.current_gif, "current picture", diagnostics);
   }
   if (forecast_dir_usable) {
-    state.archive_outcome = export_archive(state, converter, diagnostics, paths.archive_gif);
+    // The archive rules may keep the picture there (archive/archive_rule.h).
+    state.archive_outcome = state.keep_archive ? PictureOutcome::kept
+                                               : save_picture(converter, paths.archive_gif,
+                                                              "archive picture", diagnostics);
   }
   converter.reset();
   if (!bmp_written) return;
   if (const auto error = remove_file(paths.temporary_bmp)) {
-    diagnostics.fail("cannot remove temporary BMP " + quoted(error->path) + ": " + error->reason);
+    diagnostics.fail("cannot remove temporary BMP " + norvane::quoted(error->path) + ": " +
+                     error->reason);
   }
 }
 

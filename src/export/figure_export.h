@@ -16,28 +16,26 @@
 
 namespace norvane {
 
-inline constexpr std::string_view archive_folder_name = "previous_foF2_plots/";
-
 struct ExportPaths {
   std::string temporary_bmp;  // forecast_dir + "grafico" + slot + ".bmp"
   std::string current_gif;    // picture_dir + "plotfoF2" + slot + ".gif"
   std::string archive_gif;    // forecast_dir + "previous_foF2_plots/" + year + doy + ".gif"
 };
 
-// The files of the day at `day_index`; the archive year is characters 3 to 6 of
-// `file_previsioni` (month, then year), so each day keeps its own year.
-ExportPaths export_paths(const PlotState& state, const std::string& file_previsioni);
+// The files of the day at `day_index` (state/file_names.h): each day's archive picture is named
+// after its own year.
+ExportPaths export_paths(const PlotState& state);
 
 // Exports the surface as the day's pictures: the BMP, then the current GIF, then the archive
 // GIF, then the BMP is deleted. When the BMP cannot be written or read back, the GIFs are made
 // from the figure in memory. A picture that cannot be written is reported, and the other is
-// written all the same. Both carry the record of what the figure was drawn from
-// (export/archive_record.h). An existing archive picture that the day's measurements may not
-// replace (export/archive_rule.h) is left untouched, and nothing is written through a folder
-// refused in the settings or missing. A backfill (state.archive_only) writes no current
+// written all the same. Both carry the counts of what the figure was drawn from
+// (archive/archive_record.h). An existing archive picture that the archive rules keep
+// (state.keep_archive, archive/archive_rule.h) is left untouched, and nothing is written through
+// a folder refused in the settings or missing. A backfill (state.archive_only) writes no current
 // picture. What became of the two pictures is left in state.current_outcome and
 // state.archive_outcome. No folder is created.
 void salva_figura(PlotState& state, const DrawingSurface& surface, ImageConverter& converter,
-                  Diagnostics& diagnostics, const std::string& file_previsioni);
+                  Diagnostics& diagnostics);
 
 }  // namespace norvane

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "export/gif_comment.h"
+#include "archive/gif_comment.h"
 #include "surface/bmp_file.h"
 #include "surface/sizing.h"
 #include "util/input_file.h"

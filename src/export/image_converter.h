@@ -26,7 +26,7 @@ class ImageConverter {
   // Makes the picture of palette indexes `picture` the held picture, replacing any earlier one.
   void load_indexed(const IndexedRows& picture);
 
-  // Makes the GIFs of the held picture carry `text` as a comment (export/gif_comment.h), until
+  // Makes the GIFs of the held picture carry `text` as a comment (archive/gif_comment.h), until
   // the next picture is loaded or the converter is reset.
   void set_comment(std::string text);
 

@@ -1,85 +1,16 @@
 // SPDX-License-Identifier: MIT
 #include "export/run_record.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <map>
-#include <nlohmann/json.hpp>
-#include <optional>
-#include <set>
-#include <vector>
-
+#include "archive/day_record.h"
+#include "archive/json_file.h"
 #include "driver/version.h"
-#include "util/file_write.h"
-#include "util/input_file.h"
+#include "state/file_names.h"
 #include "util/iso_date.h"
 
 namespace norvane {
 namespace {
 
-// Objects keep their members in the order written, so that the files read as documented.
-using Json = nlohmann::ordered_json;
-using std::chrono::year_month_day;
-
 constexpr std::string_view record_format = "norvane_foF2 run record";
-constexpr std::string_view index_format = "norvane_foF2 archive index";
-constexpr std::string_view year_format = "norvane_foF2 archive year";
-constexpr int format_version = 1;
-
-std::string two_digits(long value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02ld", value % 100);
-  return text;
-}
-
-// "2026-12-05T14:35:02Z".
-std::string utc_time_text(std::chrono::sys_seconds time) {
-  const auto day = std::chrono::floor<std::chrono::days>(time);
-  const std::chrono::hh_mm_ss clock{time - day};
-  return iso_date(year_month_day{day}) + "T" + two_digits(clock.hours().count()) + ":" +
-         two_digits(clock.minutes().count()) + ":" + two_digits(clock.seconds().count()) + "Z";
-}
-
-int day_of_year(year_month_day date) {
-  using std::chrono::sys_days;
-  return static_cast<int>(
-      (sys_days{date} - sys_days{date.year() / std::chrono::January / 1}).count() + 1);
-}
-
-// The archive picture's name of `date`: "2026339.gif".
-std::string picture_name(year_month_day date) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d%03d.gif", static_cast<int>(date.year()),
-                day_of_year(date));
-  return text;
-}
-
-bool all_digits(std::string_view text) {
-  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-int number_of(std::string_view digits) {
-  int value = 0;
-  for (const char digit : digits) value = value * 10 + (digit - '0');
-  return value;
-}
-
-// The day an archive picture's name stands for: 7 digits, the year and the day of the year,
-// then ".gif".
-std::optional<year_month_day> date_of_picture(std::string_view name) {
-  if (name.size() != 11 || !name.ends_with(".gif") || !all_digits(name.substr(0, 7))) {
-    return std::nullopt;
-  }
-  const std::chrono::year year{number_of(name.substr(0, 4))};
-  const int day = number_of(name.substr(4, 3));
-  if (day < 1 || day > (year.is_leap() ? 366 : 365)) return std::nullopt;
-  return year_month_day{std::chrono::sys_days{year / std::chrono::January / 1} +
-                        std::chrono::days{day - 1}};
-}
 
 std::string_view picture_outcome(DaySummary::Picture picture) {
   switch (picture) {
@@ -97,177 +28,18 @@ std::string_view picture_outcome(DaySummary::Picture picture) {
   return "not_written";
 }
 
-Json measurements_of(const DaySummary& day) {
-  return {{"with_value", day.files_with_value}, {"without_value", day.files_without_value}};
-}
-
-// The newest measurement drawn: its time (UT), its value and the forecast at its hour, in MHz,
-// each null when there is none; null when no measurement was drawn.
-Json newest_of(const DaySummary& day) {
-  if (!day.newest_minute) return nullptr;
-  const int minute = *day.newest_minute;
-  Json newest = {{"time", two_digits(minute / 60) + ":" + two_digits(minute % 60)},
-                 {"value_mhz", nullptr},
-                 {"forecast_mhz", nullptr}};
-  if (day.newest_value_mhz) newest["value_mhz"] = *day.newest_value_mhz;
-  if (day.forecast_at_newest_mhz) newest["forecast_mhz"] = *day.forecast_at_newest_mhz;
-  return newest;
-}
-
-std::string text_of(const Json& value, int indent) {
-  // Station names come from the station's files and may hold any byte: a byte that is not
-  // UTF-8 becomes U+FFFD rather than stopping the write.
-  return value.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
-}
-
-// Writes `value` at `path`; `every_run` for a file rewritten by each run, which then takes the
-// way that frees no disk blocks (util/file_write.h).
-std::optional<FileError> write_json(const std::string& path, const Json& value, int indent,
-                                    bool every_run = false) {
-  const std::string text = text_of(value, indent);
-  const std::span bytes{reinterpret_cast<const unsigned char*>(text.data()), text.size()};
-  return every_run ? write_file_by_turns(path, bytes) : write_file_atomically(path, bytes);
-}
-
-// The JSON in the file at `path`; nothing when the file is missing, unreadable or no JSON.
-std::optional<Json> read_json(const std::string& path) {
-  int error = 0;
-  auto file = InputFile::open(path, &error);
-  if (!file) return std::nullopt;
-  std::vector<unsigned char> bytes;
-  if (!file->read_all(bytes)) return std::nullopt;
-  Json value = Json::parse(bytes.begin(), bytes.end(), nullptr, false);
-  if (value.is_discarded()) return std::nullopt;
-  return value;
-}
-
-bool is_text(const Json& object, std::string_view key, std::string_view expected) {
-  const auto member = object.find(key);
-  return member != object.end() && member->is_string() &&
-         member->get_ref<const std::string&>() == expected;
-}
-
-bool is_number(const Json& object, std::string_view key, int expected) {
-  const auto member = object.find(key);
-  return member != object.end() && member->is_number_integer() && *member == expected;
-}
-
-bool has_format(const Json& file, std::string_view format) {
-  return file.is_object() && is_text(file, "format", format) &&
-         is_number(file, "version", format_version);
-}
-
-// A year file's days, by ISO date (which sorts them by date).
-using YearDays = std::map<std::string, Json>;
-
-std::string year_file_name(int year) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d.json", year);
-  return text;
-}
-
-// The days of a sound year file of `year`; nothing for a missing or damaged one.
-std::optional<YearDays> read_year_file(const std::string& path, int year) {
-  const auto file = read_json(path);
-  if (!file || !has_format(*file, year_format) || !is_number(*file, "year", year)) {
-    return std::nullopt;
+Json drawn_from_json(DrawnFrom drawn_from) {
+  switch (drawn_from) {
+    case DrawnFrom::folder:
+      return "folder";
+    case DrawnFrom::record:
+      return "record";
+    case DrawnFrom::folder_and_record:
+      return "folder and record";
+    case DrawnFrom::nothing:
+      break;
   }
-  const auto days = file->find("days");
-  if (days == file->end() || !days->is_array()) return std::nullopt;
-  YearDays result;
-  for (const Json& day : *days) {
-    if (!day.is_object() || !day.contains("date") || !day["date"].is_string()) return std::nullopt;
-    const auto& date = day["date"].get_ref<const std::string&>();
-    const auto parsed = read_date(date);
-    if (!parsed || static_cast<int>(parsed->year()) != year ||
-        !is_text(day, "picture", picture_name(*parsed))) {
-      return std::nullopt;
-    }
-    result[date] = day;
-  }
-  return result;
-}
-
-// The entry of a day whose picture is there but whose counts are not known.
-Json bare_entry(year_month_day date) {
-  return {{"date", iso_date(date)}, {"picture", picture_name(date)}};
-}
-
-Json full_entry(const DaySummary& day) {
-  Json entry = bare_entry(day.date);
-  entry["measurements"] = measurements_of(day);
-  entry["newest"] = newest_of(day);
-  return entry;
-}
-
-bool is_regular_file(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-// What the archive folder holds: its pictures by year, and the years that have a year file.
-struct ArchiveListing {
-  std::map<int, std::set<std::string>> pictures;  // ISO dates
-  std::set<int> year_files;
-};
-
-std::optional<ArchiveListing> list_archive(const std::string& archive_dir, int& error) {
-  DIR* folder = ::opendir(archive_dir.empty() ? "." : archive_dir.c_str());
-  if (folder == nullptr) {
-    error = errno;
-    return std::nullopt;
-  }
-  ArchiveListing listing;
-  errno = 0;
-  while (const dirent* entry = ::readdir(folder)) {
-    const std::string_view name = entry->d_name;
-    const bool regular =
-        entry->d_type == DT_REG ||
-        (entry->d_type == DT_UNKNOWN && is_regular_file(archive_dir + std::string(name)));
-    if (!regular) continue;
-    if (const auto date = date_of_picture(name)) {
-      listing.pictures[static_cast<int>(date->year())].insert(iso_date(*date));
-    } else if (name.size() == 9 && name.ends_with(".json") && all_digits(name.substr(0, 4))) {
-      listing.year_files.insert(number_of(name.substr(0, 4)));
-    }
-  }
-  error = errno;
-  ::closedir(folder);
-  if (error != 0) return std::nullopt;
-  return listing;
-}
-
-bool is_sound_index(const Json& index) {
-  return has_format(index, index_format) && index.contains("years") && index["years"].is_array();
-}
-
-Json index_of(const ArchiveListing& listing) {
-  Json years = Json::array();
-  Json first = nullptr;
-  Json last = nullptr;
-  for (const auto& [year, dates] : listing.pictures) {
-    if (dates.empty()) continue;
-    years.push_back(year);
-    if (first.is_null()) first = *dates.begin();
-    last = *dates.rbegin();
-  }
-  return {{"format", index_format},
-          {"version", format_version},
-          {"years", std::move(years)},
-          {"first", std::move(first)},
-          {"last", std::move(last)}};
-}
-
-bool settled(const DaySummary& day) {
-  return day.archive == DaySummary::Picture::unchanged || day.archive == DaySummary::Picture::kept;
-}
-
-void report_write(const std::optional<FileError>& error, std::string_view what,
-                  const std::string& path, Diagnostics& diagnostics) {
-  if (error) {
-    diagnostics.fail("cannot write " + std::string(what) + " " + norvane::quoted(path) + ": " +
-                     error->reason);
-  }
+  return nullptr;
 }
 
 }  // namespace
@@ -283,93 +55,22 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                     {"archive_picture", day.archive_name},
                     {"current", picture_outcome(day.current)},
                     {"archive", picture_outcome(day.archive)},
-                    {"measurements", measurements_of(day)},
-                    {"newest", newest_of(day)}});
+                    {"drawn_from", drawn_from_json(day.drawn_from)},
+                    {"measurements", counts_json(day.files_with_value, day.files_without_value)},
+                    {"newest", newest_json(day.newest)}});
   }
   const Json record = {{"format", record_format},
-                       {"version", format_version},
+                       {"version", json_format_version},
                        {"program", "norvane_foF2 " + std::string(program_version)},
                        {"station", summary.station},
                        {"station_folder", summary.station_folder},
                        {"today", iso_date(summary.today)},
-                       {"run_started", utc_time_text(summary.started)},
-                       {"run_finished", utc_time_text(summary.finished)},
+                       {"run_started", iso_moment(summary.started)},
+                       {"run_finished", iso_moment(summary.finished)},
                        {"success", summary.success},
                        {"days", std::move(days)}};
-  const std::string path = picture_dir + std::string(run_record_name);
+  const std::string path = picture_dir + std::string(file_names::run_record);
   report_write(write_json(path, record, 2, true), "run record", path, diagnostics);
-}
-
-void update_archive_index(const std::string& archive_dir, std::span<const DaySummary> days,
-                          Diagnostics& diagnostics) {
-  using Picture = DaySummary::Picture;
-  // The days that tell the index something (their archive picture is there), by year.
-  std::map<int, std::vector<const DaySummary*>> by_year;
-  for (const DaySummary& day : days) {
-    if (day.archive == Picture::written || settled(day)) {
-      by_year[static_cast<int>(day.date.year())].push_back(&day);
-    }
-  }
-  if (by_year.empty()) return;
-
-  const std::string index_path = archive_dir + std::string(archive_index_name);
-  const auto index = read_json(index_path);
-  const bool index_sound = index && is_sound_index(*index);
-
-  // The year files that change, with their new days.
-  std::map<int, YearDays> changed;
-  for (const auto& [year, year_days] : by_year) {
-    const std::string path = archive_dir + year_file_name(year);
-    // A run redraws the finished days of its six unchanged: their entries are in place.
-    const bool all_settled = std::all_of(year_days.begin(), year_days.end(),
-                                         [](const DaySummary* day) { return settled(*day); });
-    if (all_settled && is_regular_file(path)) continue;
-    const auto existing = read_year_file(path, year);
-    YearDays merged = existing.value_or(YearDays{});
-    for (const DaySummary* day : year_days) {
-      const std::string key = iso_date(day->date);
-      if (day->archive == Picture::kept) {
-        if (!merged.contains(key)) merged[key] = bare_entry(day->date);
-      } else {
-        merged[key] = full_entry(*day);
-      }
-    }
-    if (!existing || merged != *existing) changed.emplace(year, std::move(merged));
-  }
-  if (changed.empty() && index_sound) return;
-
-  int error = 0;
-  const auto listing = list_archive(archive_dir, error);
-  if (!listing) {
-    diagnostics.fail("cannot list archive folder " + norvane::quoted(archive_dir) + ": " +
-                     error_text(error) + " (archive index not updated)");
-    return;
-  }
-  // A year that has pictures but no year file gets one.
-  for (const auto& [year, dates] : listing->pictures) {
-    if (!listing->year_files.contains(year)) changed.try_emplace(year);
-  }
-  for (auto& [year, entries] : changed) {
-    const auto pictures = listing->pictures.find(year);
-    const std::set<std::string> none;
-    const auto& dates = pictures == listing->pictures.end() ? none : pictures->second;
-    std::erase_if(entries, [&](const auto& entry) { return !dates.contains(entry.first); });
-    for (const std::string& date : dates) {
-      if (!entries.contains(date)) entries[date] = bare_entry(*read_date(date));
-    }
-    Json list = Json::array();
-    for (auto& [date, entry] : entries) list.push_back(std::move(entry));
-    const Json file = {{"format", year_format},
-                       {"version", format_version},
-                       {"year", year},
-                       {"days", std::move(list)}};
-    const std::string path = archive_dir + year_file_name(year);
-    report_write(write_json(path, file, -1), "archive index", path, diagnostics);
-  }
-  const Json new_index = index_of(*listing);
-  if (!index_sound || *index != new_index) {
-    report_write(write_json(index_path, new_index, 2), "archive index", index_path, diagnostics);
-  }
 }
 
 }  // namespace norvane

@@ -2,45 +2,25 @@
 // The pictures tell a person what the station measured, but not which days they show, when they
 // were drawn or from how much: a page that captions them, or a script that watches the station,
 // would have to guess from its own clock. So each run also writes what it drew, as JSON, beside
-// what it drew:
+// what it drew: the run record, plotfoF2.json in the picture folder, with the station, the six
+// days with their dates, slots and picture names, when the run started and ended, and for each
+// day the number of measurements drawn and the newest of them. (The archive keeps its own
+// records and index: archive/.)
 //
-//   - the run record, plotfoF2.json in the picture folder: the station, the six days with their
-//     dates, slots and picture names, when the run started and ended, and for each day the
-//     number of measurements drawn and the newest of them;
-//   - the archive index, in the archive folder: index.json (the years that have pictures, the
-//     first and the last day) and one file a year, <yyyy>.json, listing the days that have a
-//     picture with their counts where they are known.
-//
-// Both are an interface for other programs: each file names its format and version, and is
-// written as the pictures are, through a temporary file and a rename. README.md describes every
-// field.
+// It is an interface for other programs: it names its format and version, and is written as the
+// pictures are, through a temporary file and a rename. docs/files.md describes every field.
 #pragma once
 
-#include <span>
 #include <string>
-#include <string_view>
 
 #include "state/run_summary.h"
 #include "util/diagnostics.h"
 
 namespace norvane {
 
-inline constexpr std::string_view run_record_name = "plotfoF2.json";
-inline constexpr std::string_view archive_index_name = "index.json";
-
 // Writes the run record of `summary` in `picture_dir` (a prefix of file names, ending in "/").
 // A failure is reported to `diagnostics`.
 void write_run_record(const std::string& picture_dir, const RunSummary& summary,
                       Diagnostics& diagnostics);
-
-// Brings the archive index in `archive_dir` (ending in "/") up to date with `days`, the days just
-// drawn. A day whose archive picture was written or found unchanged gets its entry from its
-// summary; a day whose picture was kept as it was keeps the entry it has, or gets one without
-// counts. A year file is read only when a day of that year may change it, and rewritten only
-// when it does change; the archive folder is then listed, so that days whose picture is gone are
-// dropped and pictures without an entry get one (without counts). A missing or damaged index
-// file is rebuilt from the listing. Failures are reported to `diagnostics`.
-void update_archive_index(const std::string& archive_dir, std::span<const DaySummary> days,
-                          Diagnostics& diagnostics);
 
 }  // namespace norvane

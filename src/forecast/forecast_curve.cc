@@ -7,6 +7,41 @@
 
 namespace norvane {
 
+bool forecast_hours_joined(const ForecastValues& values, int hour) {
+  return hour >= 0 && hour + 1 < forecast_hours && values[static_cast<std::size_t>(hour)] &&
+         values[static_cast<std::size_t>(hour + 1)];
+}
+
+std::optional<double> forecast_curve_value(const ForecastValues& values, int minute_of_day) {
+  const int hour = minute_of_day / 60;
+  const int minute = minute_of_day % 60;
+  if (minute_of_day < 0 || hour >= forecast_hours) return std::nullopt;
+  const auto& at_hour = values[static_cast<std::size_t>(hour)];
+  if (minute == 0) {
+    if (!at_hour) return std::nullopt;
+    return *at_hour;
+  }
+  if (!forecast_hours_joined(values, hour)) return std::nullopt;
+  const double next = *values[static_cast<std::size_t>(hour + 1)];
+  return *at_hour + (next - *at_hour) * minute / 60.0;
+}
+
+void draw_forecast_curve(DrawingSurface& surface, const ForecastValues& values) {
+  const Rgb white = colours::forecast;
+  for (int hour = 0; hour < forecast_hours; ++hour) {
+    const auto& value = values[static_cast<std::size_t>(hour)];
+    if (!value) continue;
+    const int x = forecast_dot_x(hour);
+    surface.set_fill_style(FillStyle::solid);
+    surface.set_fill_colour(white);
+    surface.draw_circle(x, *value, 2, white);
+    if (hour >= 1 && forecast_hours_joined(values, hour - 1)) {
+      surface.draw_line(forecast_dot_x(hour - 1), *values[static_cast<std::size_t>(hour - 1)], x,
+                        *value, white);
+    }
+  }
+}
+
 std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file) {
   if (file.error != 0) {
     return "cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
@@ -33,21 +68,7 @@ void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& 
   }
   const ForecastValues& forecast_values = file.values;
 
-  const Rgb white = colours::forecast;
-  for (int i = 1; i <= forecast_hours; ++i) {
-    const auto& value = forecast_values[i - 1];
-    if (!value) continue;
-    const int x = 10 * (i - 1);
-    surface.set_fill_style(FillStyle::solid);
-    surface.set_fill_colour(white);
-    surface.draw_circle(x, *value, 2, white);
-    if (i >= 2) {
-      if (const auto& previous = forecast_values[i - 2]) {
-        const int prev_x = 10 * (i - 2);
-        surface.draw_line(prev_x, *previous, x, *value, white);
-      }
-    }
-  }
+  draw_forecast_curve(surface, forecast_values);
 }
 
 }  // namespace norvane

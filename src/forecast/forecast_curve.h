@@ -16,6 +16,20 @@
 
 namespace norvane {
 
+// The curve's geometry, which both its drawing and its value at a time follow: the x of the dot
+// of `hour` (0 to 23), and whether the dots of `hour` and the hour after it are joined by a line
+// (both have a value; the curve ends at 23 UT).
+inline int forecast_dot_x(int hour) { return 10 * hour; }
+bool forecast_hours_joined(const ForecastValues& values, int hour);
+
+// The value, in tenths of MHz, that the curve of `values` shows at `minute_of_day` (0 to 1439,
+// UT): the dot's value at a whole hour that has one, the value on the line between two joined
+// dots, and nothing where no curve is drawn (next to an hour without a value, after 23:00).
+std::optional<double> forecast_curve_value(const ForecastValues& values, int minute_of_day);
+
+// Draws the curve of `values`.
+void draw_forecast_curve(DrawingSurface& surface, const ForecastValues& values);
+
 // Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder),
 // leaves its values in state.day_forecast and draws its curve. A file that cannot be read or yields
 // no value draws nothing and is reported as a warning: the figure is still complete without it.

@@ -38,7 +38,7 @@ std::optional<Measurement> read_measurement(InputFile& file, int hour, int minut
     if (!file.read_line(line)) return std::nullopt;
   }
   if (line.size() < value_field_end && file.line_cut_at_limit()) return std::nullopt;
-  Measurement measurement{hour, minute_slot, std::nullopt};
+  Measurement measurement{hour, minute_slot, std::nullopt, {}};
   const std::string_view value_field = columns(line, 16, 4);
   if (trim_blanks(value_field) == "N/A") return measurement;
   // A number beyond the 16-bit range (a garbled field such as "1E.9") is no measured value.
@@ -60,6 +60,7 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
   const auto minutes = listed_minutes(folder, names, state, &listed_exactly);
   std::string name;
   BatchedClose read_files;
+  day.measurements.reserve(minutes.count());
   for (int hour = 0; hour <= 23; ++hour) {
     for (int minute_slot = 1; minute_slot <= 60; ++minute_slot) {
       const auto minute = static_cast<std::size_t>(hour * 60 + minute_slot - 1);
@@ -72,13 +73,7 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
         read_files.add(file->release());
         if (measurement) {
           day.measurements.push_back(*measurement);
-          PlotState::DayCounts& counts = day.counts;
-          ++(measurement->value ? counts.files_with_value : counts.files_without_value);
-          const int minute_of_day = hour * 60 + measurement->minute();
-          if (!counts.newest_minute || minute_of_day > *counts.newest_minute) {
-            counts.newest_minute = minute_of_day;
-            counts.newest_value = measurement->value;
-          }
+          day.measurements.back().file = name;
           continue;
         }
       }
@@ -89,7 +84,48 @@ DayReading read_day(const ObservationFolder& folder, const DayFileNames& names,
       }
     }
   }
+  day.counts = count_measurements(day.measurements);
   return day;
+}
+
+PlotState::DayCounts count_measurements(std::span<const Measurement> measurements) {
+  PlotState::DayCounts counts;
+  for (const Measurement& measurement : measurements) {
+    ++(measurement.value ? counts.files_with_value : counts.files_without_value);
+    if (!counts.newest_minute || measurement.minute_of_day() > *counts.newest_minute) {
+      counts.newest_minute = measurement.minute_of_day();
+      counts.newest_value = measurement.value;
+    }
+  }
+  return counts;
+}
+
+DaySight look_at_day(PlotState& state, MeasurementListing& listing, Diagnostics& diagnostics) {
+  DaySight sight;
+  state.day_measurements = PlotState::DayMeasurements::not_seen;
+  // A folder refused or missing is not looked at, and a station without a file of its own in
+  // the days drawn is not trusted; each has been reported.
+  if (state.observation_dir_status != PlotState::FolderStatus::usable || state.station_unseen) {
+    return sight;
+  }
+  const Day& day = state.days[state.day_index];
+  const ObservationFolder& folder = listing.current(state, day_stems(day));
+  const Station& station = listing.station();
+  if (station.problem != Station::Problem::none) {
+    diagnostics.fail(station_problem_text(station, state.observation_dir));
+    return sight;
+  }
+  fill_hour_codes(station.kind, state);
+  sight.seen = true;
+  sight.station = station;
+  sight.reading = read_day(folder, day_file_names(station.kind, day), state);
+  const DayReading& reading = sight.reading;
+  listing.note_unreadable(reading.unreadable, state.observation_dir + reading.first_unreadable,
+                          reading.first_error);
+  state.day_measurements = reading.unreadable > 0         ? PlotState::DayMeasurements::unreadable
+                           : reading.measurements.empty() ? PlotState::DayMeasurements::none_found
+                                                          : PlotState::DayMeasurements::drawn;
+  return sight;
 }
 
 }  // namespace norvane

@@ -7,31 +7,28 @@
 
 namespace norvane {
 
-std::vector<std::string> day_stems(const std::string& file_previsioni,
-                                   const std::string& doy_code) {
+std::vector<std::string> day_stems(const Day& day) {
   std::vector<std::string> stems;
   for (int kind = 1; kind <= station_kinds; ++kind) {
-    stems.push_back(day_file_names(kind, file_previsioni, doy_code).stem);
+    stems.push_back(day_file_names(kind, day).stem);
   }
   return stems;
 }
 
 bool station_has_files(const ObservationFolder& folder, const Station& station, PlotState& state,
-                       int first_day) {
+                       std::span<const Day> days) {
   fill_hour_codes(station.kind, state);
-  for (int day = first_day; day <= 6; ++day) {
-    const DayFileNames names =
-        day_file_names(station.kind, state.forecast_names[day], state.doy_codes[day]);
-    if (listed_minutes(folder, names, state).any()) return true;
-  }
-  return false;
+  return std::any_of(days.begin(), days.end(), [&](const Day& day) {
+    return listed_minutes(folder, day_file_names(station.kind, day), state).any();
+  });
 }
 
-std::string station_without_files_text(const Station& station, const PlotState& state) {
+std::string station_without_files_text(const Station& station, const PlotState& state,
+                                       std::string_view which_days) {
   std::string example;
-  day_file_names(station.kind, state.forecast_names[6], state.doy_codes[6])
+  day_file_names(station.kind, state.days[6])
       .name(example, state.hour_codes[12], state.minute_labels[30]);
-  return "no measurement file of the station for any of the six days in " +
+  return "no measurement file of the station for " + std::string(which_days) + " in " +
          quoted(state.observation_dir) + ": the first line of " +
          quoted(state.observation_dir + station.first_file) + " begins " +
          quoted(station.first_line.substr(0, 4)) + ", which names station style " +
@@ -47,24 +44,15 @@ const ObservationFolder& MeasurementListing::current(const PlotState& state,
     return *folder_;
   }
   std::vector<std::string> later_stems;
-  const auto add_day = [&later_stems](const std::string& file_previsioni,
-                                      const std::string& doy_code) {
-    for (std::string& stem : day_stems(file_previsioni, doy_code)) {
-      later_stems.push_back(std::move(stem));
-    }
+  const auto add_day = [&later_stems](const Day& day) {
+    for (std::string& stem : day_stems(day)) later_stems.push_back(std::move(stem));
   };
-  const auto today = std::find_if(planned_days_.begin(), planned_days_.end(), [&](const Day& day) {
-    return day.file_previsioni == state.forecast_names[state.day_index] &&
-           day.doy_code == state.doy_codes[state.day_index];
-  });
+  const auto today =
+      std::find(planned_days_.begin(), planned_days_.end(), state.days[state.day_index]);
   if (today != planned_days_.end()) {
-    for (auto day = today + 1; day != planned_days_.end(); ++day) {
-      add_day(day->file_previsioni, day->doy_code);
-    }
+    for (auto day = today + 1; day != planned_days_.end(); ++day) add_day(*day);
   } else {
-    for (int day = state.day_index + 1; day <= 6; ++day) {
-      add_day(state.forecast_names[day], state.doy_codes[day]);
-    }
+    for (int day = state.day_index + 1; day <= 6; ++day) add_day(state.days[day]);
   }
   folder_.reset();  // the folder is open while listed: one at a time
   folder_ = ObservationFolder::list(state.observation_dir, stems, later_stems);
@@ -87,11 +75,11 @@ void MeasurementListing::report_unreadable(Diagnostics& diagnostics) const {
   const std::string reason = ": " + error_text(first_unreadable_error_);
   if (unreadable_count_ == 1) {
     diagnostics.fail("cannot read measurement file " + quoted(first_unreadable_) + reason +
-                     " (its day's archive picture kept)");
+                     " (the archive keeps what it recorded of its day)");
   } else {
     diagnostics.fail("cannot read " + std::to_string(unreadable_count_) +
                      " measurement files, the first " + quoted(first_unreadable_) + reason +
-                     " (their days' archive pictures kept)");
+                     " (the archive keeps what it recorded of their days)");
   }
 }
 

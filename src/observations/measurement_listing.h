@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "observations/observation_folder.h"
@@ -20,25 +21,21 @@ namespace norvane {
 
 // The stems of the day's file names in every station's style: the station is not known before
 // the folder is listed.
-std::vector<std::string> day_stems(const std::string& file_previsioni, const std::string& doy_code);
+std::vector<std::string> day_stems(const Day& day);
 
-// Whether the listing `folder` shows a file of `station` (told, kind 1 to 6) for any of the days
-// at indexes `first_day` to 6 of the table of `state`; fills hour_codes for the station. A
-// folder that tells a station but holds none of its files for the days drawn was told by a
-// stray file: no day's data can be trusted to be seen.
+// Whether the listing `folder` shows a file of `station` (told, kind 1 to 6) for any of `days`;
+// fills hour_codes for the station. A folder that tells a station but holds none of its files
+// for the days drawn was told by a stray file: no day's data can be trusted to be seen.
 bool station_has_files(const ObservationFolder& folder, const Station& station, PlotState& state,
-                       int first_day = 1);
+                       std::span<const Day> days);
 
-// The line that says so, naming the file that told the station and how its files are named.
-std::string station_without_files_text(const Station& station, const PlotState& state);
+// The line that says so, naming the file that told the station and how its files are named;
+// `which_days` says which days were looked at ("any of the six days").
+std::string station_without_files_text(const Station& station, const PlotState& state,
+                                       std::string_view which_days = "any of the six days");
 
 class MeasurementListing {
  public:
-  // A day to be drawn: its month and year (as file_previsioni) and its day of the year.
-  struct Day {
-    std::string file_previsioni;
-    std::string doy_code;
-  };
   // The days that will be drawn, in order, so that a listing made for one day is made for the
   // days after it too: a backfill draws many days from one listing. Without them, the days
   // after state.day_index in the table of days are taken.

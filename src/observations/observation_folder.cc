@@ -10,6 +10,7 @@
 #include <ctime>
 #include <memory>
 
+#include "state/file_names.h"
 #include "util/file_write.h"
 
 namespace norvane {
@@ -53,26 +54,6 @@ bool is_regular_file(DIR* dir, const dirent& entry) {
 }
 
 }  // namespace
-
-bool is_program_file_name(std::string_view name) {
-  const std::string upper = upper_ascii(name);
-  const std::string_view text = upper;
-  const auto digits = [](std::string_view part) {
-    return !part.empty() &&
-           std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
-  };
-  const auto numbered = [&](std::string_view prefix, std::string_view suffix) {
-    return text.size() == prefix.size() + 1 + suffix.size() && text.starts_with(prefix) &&
-           text.ends_with(suffix) && text[prefix.size()] >= '1' && text[prefix.size()] <= '6';
-  };
-  if (text.starts_with('.')) return true;
-  if (text == "NORVANE_FOF2.INI" || text == "PLOTFOF2.JSON" || text == "INDEX.JSON") return true;
-  if (numbered("GRAFICO", ".BMP") || numbered("PLOTFOF2", ".GIF")) return true;
-  // Archive pictures (year and day of the year) and the archive's yearly index files.
-  if (text.size() == 11 && text.ends_with(".GIF") && digits(text.substr(0, 7))) return true;
-  if (text.size() == 9 && text.ends_with(".JSON") && digits(text.substr(0, 4))) return true;
-  return false;
-}
 
 std::string upper_ascii(std::string_view text) {
   std::string result(text);
@@ -135,7 +116,7 @@ ObservationFolder ObservationFolder::list(const std::string& observation_dir,
       ++folder.file_count_;
     }
     if (entry_name.front() != '.' && (!folder.first_file_ || name < *folder.first_file_) &&
-        !is_program_file_name(name) && is_regular_file(dir, *entry)) {
+        !file_names::is_program_file(name) && is_regular_file(dir, *entry)) {
       folder.first_file_ = std::string(name);
     }
     if (const auto stem = folder.stem_of(name)) {

@@ -9,7 +9,8 @@
 // The listing's own order is arbitrary, so the station is told by the first ordinary file in
 // byte-wise name order. Hidden files (names beginning with "."), folders and anything else that
 // is not a regular file never tell the station, and neither do the program's own files, which
-// stand in the measurement folder when a settings file names one folder for everything.
+// stand in the measurement folder when a settings file names one folder for everything
+// (state/file_names.h).
 #pragma once
 
 #include <dirent.h>
@@ -121,11 +122,6 @@ class ObservationFolder {
   std::unique_ptr<DIR, int (*)(DIR*)> directory_{nullptr, &::closedir};
   std::string name_prefix_;
 };
-
-// Whether `name` is one of the program's own files, which are never taken for measurement
-// files: the settings file, the temporary BMPs, the current and archive pictures, the files
-// written beside them for pages and scripts, the lock file and the temporary files.
-bool is_program_file_name(std::string_view name);
 
 // `text` with ASCII letters in upper case. Names are looked up this way, and the file is then
 // opened by its exact name: on a file system that ignores case (a station's Windows share, say)

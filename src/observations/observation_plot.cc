@@ -2,7 +2,6 @@
 #include "observations/observation_plot.h"
 
 #include <cstdint>
-#include <vector>
 
 #include "util/number_text.h"
 
@@ -10,7 +9,8 @@ namespace norvane {
 
 int minute_offset(int minute) { return (minute + 2) / 6; }
 
-void plot_measurements(DrawingSurface& surface, std::span<const Measurement> measurements) {
+void grafico_valori_autoscalati(DrawingSurface& surface,
+                                std::span<const Measurement> measurements) {
   // The trace: the last value dot, and its value rounded (0 before any).
   std::int16_t obs_prev_x = 0;
   std::int16_t obs_prev_value = 0;
@@ -34,36 +34,6 @@ void plot_measurements(DrawingSurface& surface, std::span<const Measurement> mea
     obs_prev_x = x;
     obs_prev_value = *rounded;
   }
-}
-
-void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni, MeasurementListing& listing) {
-  state.day_counts = {};
-  // A folder refused or missing is not looked at, and a station without a file of its own in
-  // the days drawn is not trusted; each has been reported.
-  if (state.observation_dir_status != PlotState::FolderStatus::usable || state.station_unseen) {
-    state.day_measurements = PlotState::DayMeasurements::not_seen;
-    return;
-  }
-  const std::string& doy_code = state.doy_codes[state.day_index];
-  const ObservationFolder& folder = listing.current(state, day_stems(file_previsioni, doy_code));
-  const Station& station = listing.station();
-  if (station.problem != Station::Problem::none) {
-    diagnostics.fail(station_problem_text(station, state.observation_dir));
-    state.day_measurements = PlotState::DayMeasurements::not_seen;
-    return;
-  }
-  fill_hour_codes(station.kind, state);
-
-  const DayReading day =
-      read_day(folder, day_file_names(station.kind, file_previsioni, doy_code), state);
-  plot_measurements(surface, day.measurements);
-  state.day_counts = day.counts;
-  listing.note_unreadable(day.unreadable, state.observation_dir + day.first_unreadable,
-                          day.first_error);
-  state.day_measurements = day.unreadable > 0         ? PlotState::DayMeasurements::unreadable
-                           : day.measurements.empty() ? PlotState::DayMeasurements::none_found
-                                                      : PlotState::DayMeasurements::drawn;
 }
 
 }  // namespace norvane

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Each figure shows the foF2 values the station measured that day, as the day's reading gives
-// them (day_reading.h), in the order of the day's slots: hour by hour, and within an hour the
+// them (day_reading.h) and the archive merges them with its record of the day
+// (archive/archive_rule.h), in the order of the day's slots: hour by hour, and within an hour the
 // minutes 01, 02, ..., 59, 00 (the file of hh:00 comes after hh:59).
 //
 // - a value is a filled red dot at x = 10 per hour + minute_offset(minute), y = the value in
@@ -13,13 +14,9 @@
 #pragma once
 
 #include <span>
-#include <string>
 
-#include "observations/day_reading.h"
-#include "observations/measurement_listing.h"
-#include "state/plot_state.h"
+#include "state/measurement.h"
 #include "surface/drawing_surface.h"
-#include "util/diagnostics.h"
 
 namespace norvane {
 
@@ -27,15 +24,7 @@ namespace norvane {
 // nearest, halves down, that is (minute + 2) / 6. Minutes 58 and 59 land on the next hour's x.
 int minute_offset(int minute);
 
-// Draws the measurements of one day, in the order given.
-void plot_measurements(DrawingSurface& surface, std::span<const Measurement> measurements);
-
-// Recognises the station from the measurement folder and draws the measurements of the day at
-// state.day_index, whose month and year are `file_previsioni`; sets state.day_measurements and
-// state.day_counts to what the folder gave the day. A file that the listing shows but that
-// cannot be read or holds too little is noted in `listing` (a file gone since the listing, or a
-// folder under a file's name, is simply not there).
-void grafico_valori_autoscalati(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                                const std::string& file_previsioni, MeasurementListing& listing);
+// Draws the measurements of the day: `measurements`, in the order of the day's slots.
+void grafico_valori_autoscalati(DrawingSurface& surface, std::span<const Measurement> measurements);
 
 }  // namespace norvane

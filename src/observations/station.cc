@@ -9,7 +9,6 @@
 
 #include "util/file_write.h"
 #include "util/input_file.h"
-#include "util/text_fields.h"
 
 namespace norvane {
 namespace {
@@ -69,14 +68,11 @@ void DayFileNames::name(std::string& name, std::string_view hour_code,
   name += suffix;
 }
 
-DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
-                            const std::string& doy_code) {
+DayFileNames day_file_names(int station_kind, const Day& day) {
   const StationStyle& style = style_of(station_kind);
-  const std::string_view year =
-      style.four_digit_year ? columns(file_previsioni, 3, 4) : columns(file_previsioni, 5, 2);
   DayFileNames names{std::string(style.prefix), style.suffix};
-  names.stem += year;
-  names.stem += doy_code;
+  names.stem += day.year_digits(style.four_digit_year ? 4 : 2);
+  names.stem += day.doy_code;
   return names;
 }
 
@@ -134,11 +130,10 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
   return minutes;
 }
 
-std::string observation_file_path(const PlotState& state, int station_kind,
-                                  const std::string& file_previsioni, const std::string& doy_code,
+std::string observation_file_path(const PlotState& state, int station_kind, const Day& day,
                                   int hour, int minute_slot) {
   std::string name;
-  day_file_names(station_kind, file_previsioni, doy_code)
+  day_file_names(station_kind, day)
       .name(name, state.hour_codes[hour], state.minute_labels[minute_slot]);
   return state.observation_dir + name;
 }
@@ -171,8 +166,8 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
 }
 
 std::string station_problem_text(const Station& station, const std::string& observation_dir) {
-  // Without the station's data a day's figure shows no measurements; the archive pictures that
-  // hold them are kept (export/archive_rule.h), and the run fails so that someone looks.
+  // Without the station's data the archive is kept, and the days that have a record are drawn
+  // from it (archive/archive_rule.h); the run fails so that someone looks.
   constexpr std::string_view consequence = unseen_data_consequence;
   const std::string path = observation_dir + station.first_file;
   switch (station.problem) {

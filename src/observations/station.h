@@ -15,7 +15,7 @@
 // (kind 4 at 15:30 of day 342: RM041_2026342153000.TXT)
 //
 // Keys are compared exactly, case and the leading blank of " (la" included. Kind 0 means no
-// station was recognised, and then no measurement is drawn.
+// station was recognised, and then no measurement file is read.
 #pragma once
 
 #include <bitset>
@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "observations/observation_folder.h"
+#include "state/day.h"
 #include "state/plot_state.h"
 #include "util/diagnostics.h"
 
@@ -47,11 +48,9 @@ struct DayFileNames {
   void name(std::string& name, std::string_view hour_code, std::string_view minute_label) const;
 };
 
-// The names of the files of the day of the year `doy_code` in the style of `station_kind`
-// (1 to 6). The year part is the last two or all four digits of the year in characters 3 to 6
-// of `file_previsioni`.
-DayFileNames day_file_names(int station_kind, const std::string& file_previsioni,
-                            const std::string& doy_code);
+// The names of the files of `day` in the style of `station_kind` (1 to 6), whose year part is
+// the last two or all four digits of the day's year.
+DayFileNames day_file_names(int station_kind, const Day& day);
 
 // The minutes of the day that have a file in the listing of `folder`: bit hour * 60 +
 // minute_slot - 1 is set when the listing showed a file of the day named, letters compared
@@ -66,8 +65,7 @@ std::bitset<24 * 60> listed_minutes(const ObservationFolder& folder, const DayFi
 
 // observation_dir followed by the name of the file of `hour` (0 to 23) and `minute_slot` (1 to
 // 60) of the day, using the hour and minute texts of `state`.
-std::string observation_file_path(const PlotState& state, int station_kind,
-                                  const std::string& file_previsioni, const std::string& doy_code,
+std::string observation_file_path(const PlotState& state, int station_kind, const Day& day,
                                   int hour, int minute_slot);
 
 // Whether the file names of `station_kind` (1 to 6) carry the year in two digits, so that they
@@ -94,15 +92,15 @@ struct Station {
 Station identify_station(const ObservationFolder& folder, const std::string& observation_dir);
 
 // What a run does when it cannot see the station's data (the measurement folder missing, empty
-// or not listable, no station told, none of its files), as the message of the cause says it:
-// each day's figure shows no measurement, an archive picture that exists is kept, and one that
-// does not is written, as for a new station's first run (export/archive_rule.h).
+// or not listable, no station told, none of its files), as the message of the cause says it: an
+// archive picture that exists is kept, one that does not is written, and each day that has a
+// record is drawn from it, the others without measurements (archive/archive_rule.h).
 inline constexpr std::string_view unseen_data_consequence =
-    " (no measurements drawn; archive pictures kept, or written without measurements where "
-    "missing)";
+    " (archive pictures kept, or written where missing; days with a record drawn from it)";
 
 // Why `station` could not be told, as a line for the operator (a problem other than none); the
-// run then cannot see the station's data, so it draws no measurement and keeps the archive.
+// run then cannot see the station's data, so it keeps the archive and draws the days that have a
+// record from it (archive/archive_rule.h).
 std::string station_problem_text(const Station& station, const std::string& observation_dir);
 
 }  // namespace norvane

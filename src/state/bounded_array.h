@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 
 namespace norvane {
 
@@ -20,6 +21,8 @@ class BoundedArray {
 
   T& operator[](int index) { return items_.at(offset(index)); }
   const T& operator[](int index) const { return items_.at(offset(index)); }
+  // All the items, from the first index to the last.
+  std::span<const T> items() const { return items_; }
 
  private:
   // An index below `first` wraps to a huge offset, which at() refuses like any other.

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "state/bounded_array.h"
+#include "state/day.h"
 #include "state/run_summary.h"
 
 namespace norvane {
@@ -50,8 +51,7 @@ struct PlotState {
   FolderStatus picture_dir_status = FolderStatus::usable;
   FolderStatus forecast_dir_status = FolderStatus::usable;
 
-  // What the measurement folder gave the day being drawn, which decides whether the day's
-  // archive picture may be replaced (export/archive_rule.h).
+  // What the measurement folder gave the day being drawn.
   enum class DayMeasurements {
     drawn,       // files of the day were read
     none_found,  // the folder holds no file of the day
@@ -60,8 +60,8 @@ struct PlotState {
     unreadable,  // a file of the day that the folder shows could not be read, or held nothing
   };
   DayMeasurements day_measurements = DayMeasurements::drawn;
-  // The measurement files the day's figure was drawn from, with a value and without one, and
-  // the newest of them: its time (minutes after 00:00 UT) and its value in tenths of MHz.
+  // The measurements the day's figure was drawn from, with a value and without one, and the
+  // newest of them: its time (minutes after 00:00 UT) and its value in tenths of MHz.
   struct DayCounts {
     int files_with_value = 0;
     int files_without_value = 0;
@@ -82,9 +82,10 @@ struct PlotState {
 
   // A backfill of past days writes the archive pictures only.
   bool archive_only = false;
-  // A backfill asked to redraw replaces archive pictures that show more measurements than the
-  // folder holds now.
+  // A backfill asked to redraw replaces archive pictures with what the folder holds now.
   bool redraw_archive = false;
+  // The archive rules keep the day's existing archive picture as it is (archive/archive_rule.h).
+  bool keep_archive = false;
   // What the export did with the day's current and archive pictures.
   PictureOutcome current_outcome = PictureOutcome::not_written;
   PictureOutcome archive_outcome = PictureOutcome::not_written;
@@ -93,6 +94,9 @@ struct PlotState {
   BoundedArray<std::string, 1, 6> forecast_names;
   // Date of each day as dd/mm/yyyy.
   BoundedArray<std::string, 1, 6> date_labels;
+  // Each day of the table, in all its forms: doy_codes, forecast_names and date_labels at an
+  // index are those of the day at that index.
+  BoundedArray<Day, 1, 6> days;
 };
 
 }  // namespace norvane

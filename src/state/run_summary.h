@@ -29,6 +29,28 @@ enum class PictureOutcome {
   failed,       // it could not be written (reported)
 };
 
+// Where a day's figure got its measurements from.
+enum class DrawnFrom {
+  nothing,            // the station's data could not be seen, and the day has no record
+  folder,             // the measurement files the folder holds now
+  record,             // the day's record alone: the station's data could not be seen
+  folder_and_record,  // the folder's files, and recorded measurements whose files are gone
+};
+
+// The newest measurement drawn of a day.
+struct NewestMeasurement {
+  // Its time of day in minutes after 00:00 UT (0 to 1439), as its file name gives it.
+  int minute = 0;
+  // Its value in MHz, when it has one; the forecast of the day's month at its hour; the value
+  // the forecast curve shows at its time; and how far the value lies from that, in percent of
+  // it (each when there is one).
+  std::optional<double> value_mhz;
+  std::optional<double> forecast_mhz;
+  std::optional<double> curve_mhz;
+  std::optional<double> deviation_percent;
+  bool operator==(const NewestMeasurement&) const = default;
+};
+
 // One day's figure and what became of its pictures.
 struct DaySummary {
   using Picture = PictureOutcome;
@@ -48,12 +70,9 @@ struct DaySummary {
   // (a green tick).
   int files_with_value = 0;
   int files_without_value = 0;
-  // The newest of them: its time of day in minutes after 00:00 UT (0 to 1439), as its file name
-  // gives it; its value in MHz when it has one; and the forecast of the day's month at that
-  // hour, in MHz, when the forecast gives a value for it.
-  std::optional<int> newest_minute;
-  std::optional<double> newest_value_mhz;
-  std::optional<double> forecast_at_newest_mhz;
+  // The newest of them.
+  std::optional<NewestMeasurement> newest;
+  DrawnFrom drawn_from = DrawnFrom::folder;
 
   Picture current = Picture::not_written;
   Picture archive = Picture::not_written;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -152,6 +153,34 @@ bool InputFile::read_all(std::vector<unsigned char>& bytes, std::size_t limit) {
     if (got <= 0) at_end_ = true;
   }
   return read_error_ == 0;
+}
+
+bool read_small_file(const std::string& path, std::size_t max_bytes,
+                     std::vector<unsigned char>& bytes, int* error) {
+  auto file = InputFile::open(path, error);
+  if (!file) return false;
+  const int fd = file->release();
+  struct stat info {};
+  *error = ::fstat(fd, &info) != 0 ? errno : 0;
+  if (*error == 0 && static_cast<std::uintmax_t>(info.st_size) > max_bytes) *error = EFBIG;
+  if (*error == 0) {
+    // One byte more than allowed tells a file that grew meanwhile.
+    bytes.resize(std::min<std::uintmax_t>(info.st_size, max_bytes) + 1);
+    std::size_t size = 0;
+    while (*error == 0 && size < bytes.size()) {
+      const ssize_t got = ::read(fd, bytes.data() + size, bytes.size() - size);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) *error = errno;
+      if (got <= 0) break;
+      size += static_cast<std::size_t>(got);
+      if (size == bytes.size() && size <= max_bytes)
+        bytes.resize(std::min(size * 2, max_bytes + 1));
+    }
+    if (*error == 0 && size > max_bytes) *error = EFBIG;
+    bytes.resize(size);
+  }
+  ::close(fd);
+  return *error == 0;
 }
 
 }  // namespace norvane

@@ -91,4 +91,11 @@ class InputFile {
   bool line_ended_ = true;  // the line last read ended with a line end
 };
 
+// Reads the whole regular file at `path` into `bytes` when it holds at most `max_bytes`, for the
+// program's own small files that other programs may have written (the archive's JSON files).
+// Returns false with `*error` set when it cannot be opened or read (as InputFile::open), or is
+// larger (EFBIG, found before it is read).
+bool read_small_file(const std::string& path, std::size_t max_bytes,
+                     std::vector<unsigned char>& bytes, int* error);
+
 }  // namespace norvane

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
+#include <utility>
 
 #include "driver/run_session.h"
 #include "support/gif_picture.h"
@@ -44,6 +46,14 @@ std::vector<std::string> visible(std::vector<std::string> names) {
   return names;
 }
 
+// The archive's pictures and index files, without the days' records and CSVs.
+std::vector<std::string> pictures_and_index(std::vector<std::string> names) {
+  std::erase_if(names, [](const std::string& name) {
+    return name.ends_with(".csv") || (name.size() == 12 && name.ends_with(".json"));
+  });
+  return names;
+}
+
 std::array<double, 24> flat_forecast(double mhz) {
   std::array<double, 24> values{};
   values.fill(mhz);
@@ -70,7 +80,7 @@ TEST(Run, DrawsEachDayFromItsOwnMonthAndWritesTwelvePicturesQuietly) {
       visible(work.list("www")),
       (std::vector<std::string>{"plotfoF2.json", "plotfoF21.gif", "plotfoF22.gif", "plotfoF23.gif",
                                 "plotfoF24.gif", "plotfoF25.gif", "plotfoF26.gif"}));
-  EXPECT_EQ(work.list("fc/previous_foF2_plots"),
+  EXPECT_EQ(pictures_and_index(work.list("fc/previous_foF2_plots")),
             (std::vector<std::string>{"2024.json", "2024364.gif", "2024365.gif", "2024366.gif",
                                       "2025.json", "2025001.gif", "2025002.gif", "2025003.gif",
                                       "index.json"}));
@@ -98,7 +108,7 @@ TEST(Run, NextDayOverwritesTheCurrentPicturesAndAddsOneArchivePicture) {
   const auto today_before = testing::Picture::load(work / "www/plotfoF26.gif");
   ASSERT_EQ(run_in(work, 2026y / December / 9d).status, ExitStatus::success);
   // Seven pictures, the year's index file and index.json.
-  EXPECT_EQ(work.list("fc/previous_foF2_plots").size(), 9u);
+  EXPECT_EQ(pictures_and_index(work.list("fc/previous_foF2_plots")).size(), 9u);
   EXPECT_EQ(testing::Picture::load(work / "www/plotfoF25.gif"), today_before);
   EXPECT_EQ(testing::Picture::load(work / "fc/previous_foF2_plots/2026343.gif"),
             testing::Picture::load(work / "www/plotfoF26.gif"));
@@ -119,13 +129,13 @@ TEST(Run, WithoutSettingsEverythingIsInTheWorkingFolderAndTheRunFails) {
             "norvane_foF2: cannot read settings file \"" + folder +
                 "norvane_foF2.ini\": No such file or directory; all folders are taken as the "
                 "working folder\n"
+                "norvane_foF2: measurement folder \"" +
+                folder +
+                "\" holds no measurement file (archive pictures kept, or written where missing; "
+                "days with a record drawn from it)\n"
                 "norvane_foF2: cannot read forecast file \"" +
                 folder +
                 "032024.txt\": No such file or directory (no forecast curve drawn)\n"
-                "norvane_foF2: measurement folder \"" +
-                folder +
-                "\" holds no measurement file (no measurements drawn; archive pictures kept, or "
-                "written without measurements where missing)\n"
                 "norvane_foF2: cannot write archive pictures in folder \"" +
                 folder + "previous_foF2_plots/\": No such file or directory\n");
 }
@@ -143,7 +153,7 @@ TEST(Run, AMissingPictureFolderIsReportedOnceAndCostsOnlyTheCurrentPictures) {
                                  "norvane_foF2.ini\" line 6 \"www\\\\\" is missing (no current "
                                  "pictures written)\n");
   // Every day's archive picture is written all the same.
-  EXPECT_EQ(work.list("fc/previous_foF2_plots"),
+  EXPECT_EQ(pictures_and_index(work.list("fc/previous_foF2_plots")),
             (std::vector<std::string>{"2024.json", "2024062.gif", "2024063.gif", "2024064.gif",
                                       "2024065.gif", "2024066.gif", "2024067.gif", "index.json"}));
 }
@@ -178,15 +188,43 @@ TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
   // 13:00 is drawn after 13:15 but is older: the newest is 13:15, which has no value.
   EXPECT_EQ(today.files_with_value, 2);
   EXPECT_EQ(today.files_without_value, 1);
-  EXPECT_EQ(today.newest_minute, 13 * 60 + 15);
-  EXPECT_EQ(today.newest_value_mhz, std::nullopt);
-  EXPECT_EQ(today.forecast_at_newest_mhz, 8.1);
+  ASSERT_TRUE(today.newest.has_value());
+  EXPECT_EQ(today.newest->minute, 13 * 60 + 15);
+  EXPECT_EQ(today.newest->value_mhz, std::nullopt);
+  EXPECT_EQ(today.newest->forecast_mhz, 8.1);
   EXPECT_EQ(today.current, PictureOutcome::written);
   EXPECT_EQ(today.archive, PictureOutcome::written);
   EXPECT_EQ(summary.days[0].files_with_value, 0);
   EXPECT_EQ(summary.pictures_written, 12);
   EXPECT_EQ(summary.archive_pictures_kept, 0);
   EXPECT_EQ(summary.newest_measurement, sys_days{2026y / December / 10d} + 13h + 15min);
+}
+
+TEST(RunSession, ADayThatFailsInAnUnforeseenWayIsSummarisedAsFailed) {
+  // The first message (the missing forecast of the first day) cannot be printed: the day fails
+  // as by anything unforeseen, before its pictures are written.
+  testing::TempFolder work;
+  prepare_work(work);
+  std::ostringstream messages;
+  bool thrown = false;
+  RunSession session(
+      [&](std::string_view line) {
+        if (!std::exchange(thrown, true)) throw std::runtime_error("no room for the message");
+        messages << line;
+      },
+      [] { return sys_days{2026y / December / 10d}; });
+  ASSERT_TRUE(session.prepare(work.path(), seconds(1)));
+  session.use_days(2026y / December / 10d, 2026y / December / 10d);
+  for (int day = 1; day <= 6; ++day) session.draw_day(day);
+  session.finish();
+  EXPECT_EQ(messages.str(),
+            "norvane_foF2: figure of 05/12/2026 not exported: no room for the message\n");
+  const DaySummary& failed = session.summary().days[0];
+  EXPECT_EQ(failed.current, PictureOutcome::failed);
+  EXPECT_EQ(failed.archive, PictureOutcome::failed);
+  EXPECT_EQ(session.summary().days[1].archive, PictureOutcome::written);
+  EXPECT_FALSE(work.exists("fc/previous_foF2_plots/2026339.gif"));
+  EXPECT_FALSE(session.summary().success);
 }
 
 }  // namespace

@@ -111,8 +111,8 @@ TEST(Settings, RefusesFolderLinesThatAreNotTextAndWarnsOfFolderLinesThatMisleadQ
   const std::string of_settings = " of settings file \"" + work.path() + "norvane_foF2.ini\"";
   EXPECT_EQ(missing.messages,
             "norvane_foF2: measurement folder \"" + work.path() + "obs/\"" + of_settings +
-                " line 4 \"obs/\" is missing (no measurements drawn; archive pictures kept, or "
-                "written without measurements where missing)\n"
+                " line 4 \"obs/\" is missing (archive pictures kept, or written where missing; "
+                "days with a record drawn from it)\n"
                 "norvane_foF2: picture folder \"" +
                 work.path() + "nowhere/\"" + of_settings +
                 " line 6 \"nowhere/\" is missing (no current pictures written)\n");

@@ -12,10 +12,13 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "archive/archive_record.h"
 #include "driver/day_table.h"
 #include "support/program.h"
 #include "support/station_files.h"
@@ -29,12 +32,58 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
+using Json = nlohmann::json;
 using testing::run_today;
 
-// The archive picture of `slot`, relative to the working folder.
-std::string archive_of(const PlotState& days, int slot) {
-  return "fc/previous_foF2_plots/" + days.forecast_names[slot].substr(2) + days.doy_codes[slot] +
-         ".gif";
+// The archive's file of `slot` ending in `ending` (".gif", ".json", ".csv"), relative to the
+// working folder.
+std::string archive_of(const PlotState& days, int slot, const std::string& ending = ".gif") {
+  return "fc/previous_foF2_plots/" + days.days[slot].year_and_day() + ending;
+}
+
+Json json_in(const testing::TempFolder& work, const std::string& relative) {
+  return Json::parse(work.read(relative));
+}
+
+// The lines of the CSV of `slot`, header left out.
+std::vector<std::string> csv_rows(const testing::TempFolder& work, const PlotState& days,
+                                  int slot) {
+  std::vector<std::string> rows;
+  std::istringstream text(work.read(archive_of(days, slot, ".csv")));
+  for (std::string line; std::getline(text, line);) rows.push_back(line);
+  rows.erase(rows.begin());
+  return rows;
+}
+
+// The GIF at `path` without its comment blocks, as an image optimiser leaves it.
+void strip_gif_comments(const testing::TempFolder& work, const std::string& relative) {
+  std::string gif = work.read(relative);
+  const auto flags = static_cast<unsigned char>(gif[10]);
+  const std::size_t at = 13 + ((flags & 0x80) != 0 ? 3u << ((flags & 7) + 1) : 0);
+  while (at + 1 < gif.size() && gif[at] == '\x21' && gif[at + 1] == '\xFE') {
+    std::size_t end = at + 2;
+    while (gif[end] != 0) end += 1 + static_cast<unsigned char>(gif[end]);
+    gif.erase(at, end + 1 - at);
+  }
+  work.write(relative, gif);
+}
+
+// Whether every entry of the archive's year files agrees with its day's record.
+::testing::AssertionResult index_agrees_with_records(const testing::TempFolder& work) {
+  const std::string archive = "fc/previous_foF2_plots/";
+  for (const std::string& name : work.list(archive)) {
+    if (name.size() != 9 || !name.ends_with(".json")) continue;
+    const Json year = json_in(work, archive + name);
+    for (const Json& entry : year["days"]) {
+      const std::string record_name = entry["picture"].get<std::string>().substr(0, 7) + ".json";
+      if (!work.exists(archive + record_name)) continue;
+      const Json record = json_in(work, archive + record_name);
+      if (entry["measurements"] != record["counts"]) {
+        return ::testing::AssertionFailure() << entry << " against " << record["counts"];
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // A station's folder after one quiet run, open to an unprivileged program.
@@ -74,109 +123,279 @@ class StationWork : public ::testing::Test {
   testing::ProgramOptions unprivileged_{.unprivileged = true};
 };
 
-TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchive) {
+TEST_F(StationWork, ARunThatCannotSeeTheStationsDataKeepsTheArchiveAndShowsItsRecords) {
   const std::string obs = work_ / "obs/";
-  // A share that did not mount: an empty folder. A day that has no picture yet still gets one.
+  // Each time, every archive picture is kept (a day without one gets one), the current pictures
+  // are drawn from the records, each the very picture of its day in the archive, and the run
+  // fails with one line.
+  const testing::Picture second_day = testing::Picture::load(work_ / archive_of(days_, 2));
+  const auto shows_the_archive = [&](const testing::ProgramResult& result,
+                                     const std::string& message) {
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(result.standard_error, "norvane_foF2: " + message + "\n");
+    for (int slot = 1; slot <= 6; ++slot) {
+      EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+      EXPECT_EQ(testing::Picture::load(work_ / ("www/plotfoF2" + std::to_string(slot) + ".gif")),
+                testing::Picture::load(work_ / archive_of(days_, slot)))
+          << "slot " << slot;
+    }
+  };
+  // A share that did not mount: an empty folder; and one day's picture gone meanwhile.
   fs::rename(obs, work_ / "away");
   fs::create_directory(obs);
   fs::remove(work_ / archive_of(days_, 2));
-  auto [result, days] = run_today(work_, unprivileged_);
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error, "norvane_foF2: measurement folder \"" + obs +
-                                       "\" holds no measurement file (no measurements drawn; "
-                                       "archive pictures kept, or written without "
-                                       "measurements where missing)\n");
-  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
-  EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, 2)),
-            testing::Picture::load(work_ / "www/plotfoF22.gif"));
+  testing::ProgramOptions with_metrics = unprivileged_;
+  with_metrics.arguments = {"--metrics", work_ / "m.prom"};
+  shows_the_archive(run_today(work_, with_metrics).first,
+                    "measurement folder \"" + obs +
+                        "\" holds no measurement file (archive pictures kept, or written where "
+                        "missing; days with a record drawn from it)");
+  EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, 2)), second_day);
+  const Json record = json_in(work_, "www/plotfoF2.json");
+  for (const Json& day : record["days"]) EXPECT_EQ(day["drawn_from"], "record");
+  EXPECT_NE(work_.read("m.prom").find("\nnorvane_fof2_archive_pictures_kept{station=\"" +
+                                      fs::path(work_.path()).parent_path().filename().string() +
+                                      "\"} 5\n"),
+            std::string::npos)
+      << work_.read("m.prom");
 
-  // A folder the program may not list, and a first file that names no station.
+  // No folder at all, and a folder the program may not list.
+  fs::remove(obs);
+  shows_the_archive(run_today(work_, unprivileged_).first,
+                    "measurement folder \"" + obs + "\" of settings file \"" + work_.path() +
+                        "norvane_foF2.ini\" line 4 \"obs\\\\\" is missing (archive pictures kept, "
+                        "or written where missing; days with a record drawn from it)");
+  fs::create_directory(obs);
   fs::permissions(obs, fs::perms::none);
-  result = run_today(work_, unprivileged_).first;
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error, "norvane_foF2: cannot list measurement folder \"" + obs +
-                                       "\": Permission denied (no measurements drawn; archive "
-                                       "pictures kept, or written without measurements "
-                                       "where missing)\n");
+  shows_the_archive(run_today(work_, unprivileged_).first,
+                    "cannot list measurement folder \"" + obs +
+                        "\": Permission denied (archive pictures kept, or written where missing; "
+                        "days with a record drawn from it)");
   fs::remove(obs);
   fs::rename(work_ / "away", obs);
   // A stray file naming another station first in the folder: no file of that station in the
   // six days, so the run fails and says which file told it.
   work_.write("obs/0README.TXT", "Gibilmanna test file\n\n\n");
-  result = run_today(work_, unprivileged_).first;
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_NE(result.standard_error.find("no measurement file of the station for any of the six "
-                                       "days in \"" +
-                                       obs + "\": the first line of \"" + obs +
-                                       "0README.TXT\" begins \"Gibi\", which names station "
-                                       "style 1"),
+  const auto stray = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(stray.exit_status, 1);
+  EXPECT_NE(stray.standard_error.find("no measurement file of the station for any of the six "
+                                      "days in \"" +
+                                      obs + "\": the first line of \"" + obs +
+                                      "0README.TXT\" begins \"Gibi\", which names station "
+                                      "style 1"),
             std::string::npos)
-      << result.standard_error;
-  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+      << stray.standard_error;
   fs::remove(work_ / "obs/0README.TXT");
   work_.write("obs/README.txt", "Notes on the station\n");
-  result = run_today(work_, unprivileged_).first;
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error, "norvane_foF2: no known station: the first line of \"" + obs +
-                                       "README.txt\" begins \"Note\" (no measurements drawn; "
-                                       "archive pictures kept, or written without "
-                                       "measurements where missing)\n");
-  for (int slot : {1, 3, 4, 5, 6}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  shows_the_archive(run_today(work_, unprivileged_).first,
+                    "no known station: the first line of \"" + obs +
+                        "README.txt\" begins \"Note\" (archive pictures kept, or written where "
+                        "missing; days with a record drawn from it)");
 }
 
-TEST_F(StationWork, AnArchivePictureIsReplacedOnlyByAFigureOfAtLeastAsManyFiles) {
-  // Day 1 thinned by a clean-up job (00:30 to 09:30 gone), day 2 cleared away, today's files
-  // gone too: days 1 and 2 keep their pictures with a word, today is drawn anew. Day 3 has two
-  // files that cannot be read and day 4 one emptied during an upload: one message for the run,
-  // their pictures kept. Day 5 gets a late file: its picture is replaced.
-  for (int hour = 0; hour < 24; ++hour) {
-    if (hour < 10) fs::remove(work_ / testing::measurement_name(days_, 1, hour, 30));
-    fs::remove(work_ / testing::measurement_name(days_, 2, hour, 30));
-    fs::remove(work_ / testing::measurement_name(days_, 6, hour, 30));
-  }
-  const std::string first = testing::measurement_name(days_, 3, 4, 30);
-  fs::permissions(work_ / first, fs::perms::none);
-  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30), fs::perms::none);
-  const std::string emptied = testing::measurement_name(days_, 4, 12, 30);
-  work_.write(emptied, "");
-  work_.write(testing::measurement_name(days_, 5, 12, 45),
-              testing::measurement_file("Rome", testing::value_field(9.0)));
-  const auto kept_with_a_word = [&](int slot, int now) {
-    const std::string& label = days_.date_labels[slot];
-    const std::string day = label.substr(6) + "-" + label.substr(3, 2) + "-" + label.substr(0, 2);
-    return "norvane_foF2: archive picture \"" + work_.path() + archive_of(days_, slot) + "\" of " +
-           label + " kept: it was drawn from 24 measurement files, the folder now holds " +
-           std::to_string(now) + " of that day (--backfill " + day + " " + day +
-           " --redraw replaces it)\n";
+TEST_F(StationWork, ADayIsDrawnFromTheFolderAndItsRecordTogether) {
+  // Day 1: a clean-up job removed 00:30 to 19:30, and the value of 22:30 was scaled again.
+  // Day 2: a late file at 12:45. Day 3: a file that cannot be read. Day 4: a picture whose record
+  // is gone (as an older version left it), thinned. Day 5: thinned after an image optimiser took
+  // the comment out of its picture. Today: every file gone.
+  const auto remove_hours = [&](int slot, int until) {
+    for (int hour = 0; hour < until; ++hour) {
+      fs::remove(work_ / testing::measurement_name(days_, slot, hour, 30));
+    }
   };
+  remove_hours(1, 20);
+  work_.write(testing::measurement_name(days_, 1, 22, 30),
+              testing::measurement_file("Rome", testing::value_field(12.0)));
+  work_.write(testing::measurement_name(days_, 2, 12, 45),
+              testing::measurement_file("Rome", testing::value_field(9.0)));
+  const std::string unreadable = testing::measurement_name(days_, 3, 4, 30);
+  fs::permissions(work_ / unreadable, fs::perms::none);
+  fs::remove(work_ / archive_of(days_, 4, ".json"));
+  remove_hours(4, 10);
+  strip_gif_comments(work_, archive_of(days_, 5));
+  ASSERT_EQ(read_archive_record_file(work_ / archive_of(days_, 5)), std::nullopt);
+  remove_hours(5, 10);
+  remove_hours(6, 24);
+
   const auto [result, days] = run_today(work_, unprivileged_);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.standard_error, kept_with_a_word(1, 14) + kept_with_a_word(2, 0) +
-                                       "norvane_foF2: cannot read 3 measurement files, the first "
-                                       "\"" +
-                                       work_.path() + first +
-                                       "\": Permission denied (their days' archive pictures "
-                                       "kept)\n");
-  for (const int slot : {1, 2, 3, 4}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
-  for (const int slot : {5, 6}) EXPECT_FALSE(archive_kept(slot)) << "slot " << slot;
-  // The current pictures show what could be read.
-  const auto day_3 = testing::Picture::load(work_ / "www/plotfoF23.gif");
-  EXPECT_EQ(testing::figure_pixel(day_3, 45, 10 * (5 + 4 / 4.0)), colours::background);
-  EXPECT_EQ(testing::figure_pixel(day_3, 55, 10 * (5 + 5 / 4.0)), colours::measured);
-
-  // All readable again, and day 4's file back with a corrected value: day 4 is replaced, days 1
-  // and 2 stay as they were, and a run that lost nothing but cleared days succeeds.
-  fs::permissions(work_ / first, fs::perms::owner_read | fs::perms::others_read);
-  fs::permissions(work_ / testing::measurement_name(days_, 3, 7, 30),
-                  fs::perms::owner_read | fs::perms::others_read);
-  work_.write(emptied, testing::measurement_file("Rome", testing::value_field(12.0)));
-  const auto again = run_today(work_, unprivileged_).first;
-  EXPECT_EQ(again.exit_status, 0);
-  EXPECT_EQ(again.standard_error, kept_with_a_word(1, 14) + kept_with_a_word(2, 0));
-  for (const int slot : {1, 2, 3}) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
-  EXPECT_FALSE(archive_kept(4));
-  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / archive_of(days_, 4)), 125, 120),
+  const std::string day_4 = days_.days[4].iso();
+  EXPECT_EQ(result.standard_error,
+            "norvane_foF2: archive picture \"" + work_.path() + archive_of(days_, 4) + "\" of " +
+                days_.date_labels[4] +
+                " kept: it was drawn from 24 measurement files, the folder now holds 14 of that "
+                "day (--backfill " +
+                day_4 + " " + day_4 +
+                " --redraw replaces it)\n"
+                "norvane_foF2: cannot read measurement file \"" +
+                work_.path() + unreadable +
+                "\": Permission denied (the archive keeps what it recorded of its day)\n");
+  // The clean-up thinned nothing, the new value is drawn, in the picture as in the CSV.
+  const auto day_1 = testing::Picture::load(work_ / archive_of(days_, 1));
+  EXPECT_EQ(testing::figure_pixel(day_1, 55, 10 * (3 + 5 / 4.0)), colours::measured);
+  EXPECT_EQ(testing::figure_pixel(day_1, 225, 120), colours::measured);
+  EXPECT_EQ(testing::figure_pixel(day_1, 225, 10 * (3 + 22 / 4.0)), colours::background);
+  EXPECT_EQ(day_1, testing::Picture::load(work_ / "www/plotfoF21.gif"));
+  const auto rows_1 = csv_rows(work_, days_, 1);
+  ASSERT_EQ(rows_1.size(), 24u);
+  // Its forecast is flat at 5.5 MHz + the month's number / 10.
+  char forecast[16];
+  std::snprintf(forecast, sizeof forecast, "%.2f",
+                5.5 + static_cast<unsigned>(days_.days[1].date.month()) / 10.0);
+  EXPECT_EQ(rows_1[5], days_.days[1].iso() + "T05:30Z," +
+                           testing::value_field(3 + 5 / 4.0).substr(1) + "," + forecast);
+  EXPECT_EQ(rows_1[22], days_.days[1].iso() + "T22:30Z,12.0," + forecast);
+  EXPECT_EQ(json_in(work_, "www/plotfoF2.json")["days"][0]["drawn_from"], "folder and record");
+  // The late file is added; the file that cannot be read keeps its recorded value.
+  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / archive_of(days_, 2)), 128, 90),
             colours::measured);
+  EXPECT_EQ(csv_rows(work_, days_, 2).size(), 25u);
+  EXPECT_TRUE(archive_kept(3));
+  EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF23.gif"),
+            testing::Picture::load(work_ / archive_of(days_, 3)));
+  // Without its record, the count rule keeps the thinned day; with it, no comment is needed.
+  EXPECT_TRUE(archive_kept(4));
+  EXPECT_FALSE(work_.exists(archive_of(days_, 4, ".json")));
+  EXPECT_EQ(read_archive_record_file(work_ / archive_of(days_, 5)), (ArchiveRecord{24, 0}));
+  EXPECT_TRUE(archive_kept(6));
+}
+
+TEST_F(StationWork, EachDayOfTheArchiveIsOneStations) {
+  const auto records = [&] {
+    std::vector<std::string> bytes;
+    for (int slot = 1; slot <= 6; ++slot)
+      bytes.push_back(work_.read(archive_of(days_, slot, ".json")));
+    return bytes;
+  };
+  const auto before = records();
+  const auto tucuman_files = [&](const testing::TempFolder& work, const std::string& folder) {
+    for (int slot = 1; slot <= 6; ++slot) {
+      for (int hour = 0; hour < 24; hour += 6) {
+        char name[64];
+        std::snprintf(name, sizeof name, "TUJ2O_%s%02d30.TXT",
+                      days_.days[slot].year_and_day().c_str(), hour);
+        work.write(folder + name, testing::measurement_file("Tucuman", testing::value_field(8.0)));
+      }
+    }
+  };
+  // The measurement folder now points at another station's files: no day of the archive is
+  // touched, and each says so.
+  fs::rename(work_ / "obs", work_ / "rome");
+  tucuman_files(work_, "obs/");
+  testing::open_to_everyone(work_.path());
+  const auto [result, days] = run_today(work_, unprivileged_);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(std::count(result.standard_error.begin(), result.standard_error.end(), '\n'), 6)
+      << result.standard_error;
+  EXPECT_NE(result.standard_error.find("norvane_foF2: day " + days_.date_labels[1] +
+                                       " of the archive is another station's: its record \"" +
+                                       work_.path() + archive_of(days_, 1, ".json") +
+                                       "\" names \"Rome\" (style 4), the measurement folder \"" +
+                                       work_.path() +
+                                       "obs/\" tells \"Tucu\" (style 2) (its picture and record "
+                                       "kept)\n"),
+            std::string::npos)
+      << result.standard_error;
+  for (int slot = 1; slot <= 6; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_EQ(records(), before);
+
+  // Two stations whose settings name one forecast folder never replace each other's days, and
+  // the second's check says why it is not ready.
+  fs::remove_all(work_ / "obs");
+  fs::rename(work_ / "rome", work_ / "obs");
+  testing::TempFolder other;
+  other.write("norvane_foF2.ini", "f\n" + work_.path() + "fc/\no\nobs/\np\nwww/\n");
+  other.make_folder("www");
+  tucuman_files(other, "obs/");
+  EXPECT_EQ(testing::run_program(other.path()).exit_status, 1);
+  for (int slot = 1; slot <= 6; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  EXPECT_EQ(records(), before);
+  const auto check = testing::run_program(other.path(), {.arguments = {"--check"}});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.standard_output.find(
+                "another station's days in the archive: " + days_.date_labels[1] + ", "),
+            std::string::npos)
+      << check.standard_output;
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+}
+
+TEST_F(StationWork, ABackfillFollowsTheRunsRules) {
+  const std::string from = days_.days[1].iso();
+  const std::string to = days_.days[5].iso();
+  // A stray file that names another station: --redraw or not, every picture is kept.
+  work_.write("obs/00README.TXT", "Gibilmanna notes\r\n");
+  const auto stray = testing::run_program(
+      work_.path(), {.arguments = {"--backfill", from, to, "--redraw"}, .unprivileged = true});
+  EXPECT_EQ(stray.exit_status, 1);
+  EXPECT_NE(stray.standard_error.find("no measurement file of the station for any day from " +
+                                      from + " to " + to + " in \""),
+            std::string::npos)
+      << stray.standard_error;
+  EXPECT_EQ(stray.standard_output, "backfill " + from + " to " + to +
+                                       ": 0 archive pictures written, 0 unchanged, 5 kept as they "
+                                       "were, 0 not written; 0 days without a measurement file\n");
+  for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+
+  // A thinned day: the backfill merges it with its record as a run does; --redraw draws the
+  // folder's files alone.
+  fs::remove(work_ / "obs/00README.TXT");
+  for (int hour = 0; hour < 20; ++hour) {
+    fs::remove(work_ / testing::measurement_name(days_, 1, hour, 30));
+  }
+  const auto backfill_day_1 = [&](std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--backfill", from, from});
+    return testing::run_program(work_.path(), {.arguments = arguments, .unprivileged = true});
+  };
+  EXPECT_EQ(backfill_day_1({}).exit_status, 0);
+  EXPECT_TRUE(archive_kept(1));
+  EXPECT_EQ(csv_rows(work_, days_, 1).size(), 24u);
+  EXPECT_EQ(backfill_day_1({"--redraw"}).exit_status, 0);
+  EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / archive_of(days_, 1)), 55,
+                                  10 * (3 + 5 / 4.0)),
+            colours::background);
+  EXPECT_EQ(csv_rows(work_, days_, 1).size(), 4u);
+  EXPECT_TRUE(index_agrees_with_records(work_));
+}
+
+TEST_F(StationWork, TheIndexIsMadeFromTheRecordsAndMadeAgainWhenItIsNot) {
+  const std::string year_file = "fc/previous_foF2_plots/" + days_.days[6].year_digits(4) + ".json";
+  const std::string index_before = work_.read(year_file);
+  const auto late_file = [&](int minute) {
+    work_.write(testing::measurement_name(days_, 6, 23, minute),
+                testing::measurement_file("Rome", testing::value_field(9.0)));
+  };
+  // A year file nested 200,000 levels deep, written in place: the next run that changes a day
+  // of its year says it is damaged, once, and makes it again.
+  work_.write(year_file, std::string(200'000, '[') + std::string(200'000, ']'));
+  late_file(40);
+  auto result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.standard_error, "norvane_foF2: archive index \"" + work_.path() + year_file +
+                                       "\" is damaged (nested more than 8 levels deep): made "
+                                       "again from the day records\n");
+  EXPECT_TRUE(index_agrees_with_records(work_));
+
+  // The year file from before put back in place with its old time, as a restore does: older
+  // than a record of a day drawn, it is made again.
+  work_.write(year_file, index_before);
+  testing::set_modified_ago(work_ / year_file, 600);
+  ASSERT_FALSE(index_agrees_with_records(work_));
+  EXPECT_EQ(run_today(work_, unprivileged_).first.standard_error, "");
+  EXPECT_TRUE(index_agrees_with_records(work_));
+
+  // A picture restored beside its year file is listed; one removed is dropped.
+  const Day restored = days_.days[1].plus(-30);
+  const std::string restored_name = "fc/previous_foF2_plots/" + restored.year_and_day() + ".gif";
+  work_.write(restored_name, work_.read(archive_of(days_, 1)));
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  const auto listed = [&] {
+    const std::string years = "fc/previous_foF2_plots/" + restored.year_digits(4) + ".json";
+    return work_.read(years).find("\"" + restored.iso() + "\"") != std::string::npos;
+  };
+  EXPECT_TRUE(listed());
+  fs::remove(work_ / restored_name);
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  EXPECT_FALSE(listed());
 }
 
 TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothing) {
@@ -204,6 +423,8 @@ TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothin
     const auto result = run_today(work_).first;
     EXPECT_EQ(result.exit_status, 0) << result.standard_error;
     EXPECT_EQ(leftovers(), std::vector<std::string>{}) << "killed after " << eighth << "/8";
+    // Killed between a record and the index, the next run finds the index out of step.
+    EXPECT_TRUE(index_agrees_with_records(work_)) << "killed after " << eighth << "/8";
   }
   for (int slot = 1; slot <= 6; ++slot) {
     EXPECT_EQ(testing::Picture::load(work_ / archive_of(days_, slot)),
@@ -313,9 +534,10 @@ TEST_F(StationWork, AMeasurementFileOfAnySizeCostsAPageOfReading) {
                   std::string(3 * InputFile::page_bytes, '#'));
   const auto [run, days] = run_today(work_, unprivileged_);
   EXPECT_EQ(run.exit_status, 1);
-  EXPECT_EQ(run.standard_error, "norvane_foF2: cannot read measurement file \"" + (work_ / sparse) +
-                                    "\": larger than a measurement file can be: its first 4096 "
-                                    "bytes hold no three lines (its day's archive picture kept)\n");
+  EXPECT_EQ(run.standard_error,
+            "norvane_foF2: cannot read measurement file \"" + (work_ / sparse) +
+                "\": larger than a measurement file can be: its first 4096 "
+                "bytes hold no three lines (the archive keeps what it recorded of its day)\n");
   EXPECT_EQ(testing::figure_pixel(testing::Picture::load(work_ / "www/plotfoF26.gif"), 21, 90),
             colours::measured);
   const auto check = testing::run_program(work_.path(), {.arguments = {"--check"}});

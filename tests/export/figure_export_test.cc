@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sstream>
 
 #include "driver/day_table.h"
-#include "export/archive_record.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/temp_folder.h"
@@ -25,17 +23,17 @@ TEST(ExportPaths, EachDayKeepsItsOwnYearAcrossTheYearBoundary) {
   state.forecast_dir = "/fc/";
   state.picture_dir = "/www/";
   state.day_index = 1;
-  const ExportPaths first = export_paths(state, state.forecast_names[1]);
+  const ExportPaths first = export_paths(state);
   EXPECT_EQ(first.temporary_bmp, "/fc/grafico1.bmp");
   EXPECT_EQ(first.current_gif, "/www/plotfoF21.gif");
   EXPECT_EQ(first.archive_gif, "/fc/previous_foF2_plots/2024364.gif");
   state.day_index = 6;
-  const ExportPaths last = export_paths(state, state.forecast_names[6]);
+  const ExportPaths last = export_paths(state);
   EXPECT_EQ(last.current_gif, "/www/plotfoF26.gif");
   EXPECT_EQ(last.archive_gif, "/fc/previous_foF2_plots/2025003.gif");
 
   state.forecast_dir = "/fc";  // a folder without its separator is glued to the name
-  EXPECT_EQ(export_paths(state, "012025").temporary_bmp, "/fcgrafico6.bmp");
+  EXPECT_EQ(export_paths(state).temporary_bmp, "/fcgrafico6.bmp");
 }
 
 // One export of a framed figure of 5 February 2024 (slot 6) into the folders of `work`.
@@ -52,7 +50,7 @@ class FigureExport : public ::testing::Test {
 
   void export_figure() {
     Diagnostics diagnostics(testing::into(messages_));
-    salva_figura(state_, surface_, converter_, diagnostics, state_.forecast_names[6]);
+    salva_figura(state_, surface_, converter_, diagnostics);
     failed_ = diagnostics.failed();
   }
 
@@ -112,73 +110,6 @@ TEST_F(FigureExport, WithoutItsBmpTheCurrentPictureComesFromTheFigureInMemory) {
                 work_.path() + "fc/previous_foF2_plots/\": No such file or directory\n");
   EXPECT_EQ(work_.list(), (std::vector<std::string>{"www", "www/plotfoF26.gif"}));
   EXPECT_EQ(testing::Picture::load(work_ / "www/plotfoF26.gif"), testing::Picture::of(surface_));
-}
-
-TEST_F(FigureExport, ReplacesAnArchivePictureOnlyWithAFigureDrawnFromAtLeastAsManyFiles) {
-  using DayMeasurements = PlotState::DayMeasurements;
-  work_.make_folder("fc/previous_foF2_plots");
-  work_.make_folder("www");
-  struct Case {
-    int day_index;  // 6 is today
-    DayMeasurements measurements;
-    ArchiveRecord drawn_from;
-    bool redraw;
-    bool replaced;
-  };
-  // Each time, the picture there was drawn from three files, two of them with a value.
-  const ArchiveRecord before{2, 1};
-  for (const Case& c : {
-           Case{6, DayMeasurements::not_seen, {}, false, false},
-           Case{6, DayMeasurements::unreadable, {4, 0}, false, false},
-           Case{5, DayMeasurements::none_found, {}, false, false},  // a clean-up job's doing
-           Case{5, DayMeasurements::drawn, {1, 1}, false, false},
-           Case{5, DayMeasurements::drawn, {3, 0}, false, true},  // a value corrected
-           Case{5, DayMeasurements::drawn, {3, 1}, false, true},  // a late file
-           Case{5, DayMeasurements::drawn, {1, 0}, true, true},   // asked to redraw
-           Case{6, DayMeasurements::none_found, {}, false, true},
-       }) {
-    state_.day_index = static_cast<std::int16_t>(c.day_index);
-    const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
-    state_.day_measurements = DayMeasurements::drawn;
-    state_.day_counts = {before.files_with_value, before.files_without_value, {}, {}};
-    state_.redraw_archive = true;
-    export_figure();
-    ASSERT_EQ(read_archive_record_file(archive), before);
-
-    state_.day_measurements = c.measurements;
-    state_.day_counts = {c.drawn_from.files_with_value, c.drawn_from.files_without_value, {}, {}};
-    state_.redraw_archive = c.redraw;
-    export_figure();
-    EXPECT_EQ(read_archive_record_file(archive) == c.drawn_from, c.replaced)
-        << "slot " << c.day_index << ", case " << static_cast<int>(c.measurements);
-    EXPECT_EQ(state_.archive_outcome, c.replaced ? PictureOutcome::written : PictureOutcome::kept);
-  }
-  // Only a figure of fewer files is worth a word: the others' causes are reported where found.
-  const std::string kept = "norvane_foF2: archive picture \"" + work_.path() +
-                           "fc/previous_foF2_plots/2024035.gif\" of 04/02/2024 kept: it was drawn "
-                           "from 3 measurement files, the folder now holds ";
-  EXPECT_EQ(messages_.str(), kept +
-                                 "0 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
-                                 "replaces it)\n" +
-                                 kept +
-                                 "2 of that day (--backfill 2024-02-04 2024-02-04 --redraw "
-                                 "replaces it)\n");
-  EXPECT_FALSE(failed_);
-
-  // A picture without a record (an older program's) is replaced; a day without a picture always
-  // gets one.
-  state_.day_index = 5;
-  const std::string archive = export_paths(state_, state_.forecast_names[6]).archive_gif;
-  state_.day_measurements = DayMeasurements::none_found;
-  state_.day_counts = {};
-  state_.redraw_archive = false;
-  work_.write(archive.substr(work_.path().size()), "an older program's picture");
-  export_figure();
-  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
-  std::filesystem::remove(archive);
-  state_.day_measurements = DayMeasurements::not_seen;
-  export_figure();
-  EXPECT_EQ(testing::Picture::load(archive), testing::Picture::of(surface_));
 }
 
 }  // namespace

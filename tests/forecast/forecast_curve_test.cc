@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 
 #include "forecast/forecast_file.h"
@@ -87,6 +88,37 @@ TEST_F(ForecastCurve, AnHourWithoutValueLeavesAGap) {
   EXPECT_EQ(testing::colour_at(surface_, 110, 60), colours::forecast);
   // A written 0.0 is a value: its dot sits on the time axis.
   EXPECT_EQ(testing::colour_at(surface_, 230, 0), colours::forecast);
+}
+
+TEST_F(ForecastCurve, ItsValueAtATimeIsWhereItIsDrawn) {
+  ForecastValues values{};
+  for (int hour = 0; hour < 24; ++hour) values[hour] = static_cast<std::int16_t>(40 + 4 * hour);
+  values[10].reset();  // a gap: no dot at 10 UT, no line to it or from it
+  draw_forecast_curve(surface_, values);
+  EXPECT_EQ(forecast_curve_value(values, 0), 40);
+  EXPECT_EQ(forecast_curve_value(values, 9 * 60), 76);
+  EXPECT_EQ(forecast_curve_value(values, 9 * 60 + 30), std::nullopt);
+  EXPECT_EQ(forecast_curve_value(values, 10 * 60), std::nullopt);
+  EXPECT_EQ(forecast_curve_value(values, 11 * 60), 84);
+  EXPECT_EQ(forecast_curve_value(values, 23 * 60), 132);
+  EXPECT_EQ(forecast_curve_value(values, 23 * 60 + 1), std::nullopt);
+  // Half-way between two dots, clear of both, the curve passes within a pixel of the value
+  // exactly where the curve has a value there.
+  for (int minute = 30; minute < 24 * 60; minute += 60) {
+    const auto value = forecast_curve_value(values, minute);
+    const double x = minute / 6.0;
+    const double y = value.value_or(40 + 4 * minute / 60.0);
+    const int row = static_cast<int>(std::lround(surface_.row_at(y)));
+    const int column = static_cast<int>(std::lround(surface_.column_at(x)));
+    bool white = false;
+    for (int near = row - 1; near <= row + 1; ++near) {
+      white = white || surface_.pixel(column, near) == colours::forecast;
+    }
+    EXPECT_EQ(white, value.has_value()) << minute;
+    if (value) {
+      EXPECT_DOUBLE_EQ(*value, 40 + 4 * (minute / 60.0));
+    }
+  }
 }
 
 TEST_F(ForecastCurve, AOneLineFileIsReadFromThatLine) {

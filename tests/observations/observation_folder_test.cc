@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/day_table.h"
+#include "observations/measurement_listing.h"
 #include "observations/observation_plot.h"
 #include "support/temp_folder.h"
 

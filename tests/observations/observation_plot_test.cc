@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "driver/day_table.h"
+#include "observations/day_reading.h"
 #include "support/gif_picture.h"
 #include "support/messages.h"
 #include "support/station_files.h"
@@ -63,14 +64,14 @@ class ObservationPlot : public ::testing::Test {
   void write_file(int hour, int minute, const std::string& content) {
     char time[8];
     std::snprintf(time, sizeof time, "%02d%02d", hour, minute);
-    const std::string& names = state_.forecast_names[state_.day_index];
-    work_.write("obs/TUJ2O_" + names.substr(2) + state_.doy_codes[state_.day_index] + time + ".TXT",
+    work_.write("obs/TUJ2O_" + state_.days[state_.day_index].year_and_day() + time + ".TXT",
                 content);
   }
 
+  // The day's reading, drawn.
   void draw() {
-    grafico_valori_autoscalati(state_, surface_, diagnostics_,
-                               state_.forecast_names[state_.day_index], listing_);
+    const DaySight sight = look_at_day(state_, listing_, diagnostics_);
+    grafico_valori_autoscalati(surface_, sight.reading.measurements);
   }
 
   // Red pixels strictly between the heights of two dots at y_low and y_high, clear of both dots,

@@ -8,12 +8,15 @@
 #include <sstream>
 
 #include "driver/day_table.h"
+#include "state/file_names.h"
 #include "support/messages.h"
 #include "support/station_files.h"
 #include "support/temp_folder.h"
 
 namespace norvane {
 namespace {
+
+using namespace std::chrono;
 
 // 8 December 2026: day of the year 342.
 PlotState state_for_8_december_2026() {
@@ -25,6 +28,7 @@ PlotState state_for_8_december_2026() {
 
 TEST(ObservationFileName, FollowsEachStationsStyle) {
   PlotState state = state_for_8_december_2026();
+  const Day day_342 = Day::of(2026y / December / 8d);
   const char* const expected[] = {"26342P30.TXT",
                                   "TUJ2O_20263421530.TXT",
                                   "BBJ3R_20263421530.TXT",
@@ -33,14 +37,14 @@ TEST(ObservationFileName, FollowsEachStationsStyle) {
                                   "ML10L_2026342153000.TXT"};
   for (int kind = 1; kind <= 6; ++kind) {
     fill_hour_codes(kind, state);
-    EXPECT_EQ(observation_file_path(state, kind, "122026", "342", 15, 30),
+    EXPECT_EQ(observation_file_path(state, kind, day_342, 15, 30),
               std::string("/obs/") + expected[kind - 1]);
   }
   fill_hour_codes(1, state);
-  EXPECT_EQ(observation_file_path(state, 1, "122026", "342", 0, 60), "/obs/26342A00.TXT");
-  EXPECT_EQ(observation_file_path(state, 1, "122026", "365", 23, 45), "/obs/26365X45.TXT");
+  EXPECT_EQ(observation_file_path(state, 1, day_342, 0, 60), "/obs/26342A00.TXT");
+  EXPECT_EQ(observation_file_path(state, 1, day_342.plus(23), 23, 45), "/obs/26365X45.TXT");
   fill_hour_codes(2, state);
-  EXPECT_EQ(observation_file_path(state, 2, "122026", "342", 0, 60), "/obs/TUJ2O_20263420000.TXT");
+  EXPECT_EQ(observation_file_path(state, 2, day_342, 0, 60), "/obs/TUJ2O_20263420000.TXT");
   EXPECT_EQ(state.hour_codes[24], "");  // slot 24 is never written
 }
 
@@ -67,7 +71,7 @@ TEST(ListedMinutes, AreTheMinutesWhoseNameTheListingShowsInAnyCase) {
   }
   PlotState state = state_for_8_december_2026();
   fill_hour_codes(1, state);
-  const DayFileNames names = day_file_names(1, "122026", "342");
+  const DayFileNames names = day_file_names(1, Day::of(2026y / December / 8d));
   const ObservationFolder folder = ObservationFolder::list(work / "obs/", std::array{names.stem});
   const auto minutes = listed_minutes(folder, names, state);
   EXPECT_EQ(minutes.count(), 2u);
@@ -102,10 +106,10 @@ TEST_F(IdentifyStation, TakesTheFirstRegularVisibleFileInByteOrderThatIsNotThePr
   EXPECT_EQ(station.first_file, "B_file");
   EXPECT_EQ(station.first_line, "Tucuman");
   for (const char* name : {"grafico1.bmp", "PLOTFOF26.GIF", "plotfoF2.json", "norvane_foF2.ini"}) {
-    EXPECT_TRUE(is_program_file_name(name)) << name;
+    EXPECT_TRUE(file_names::is_program_file(name)) << name;
   }
   for (const char* name : {"grafico7.bmp", "26342P30.TXT", "RM041_2026342153000.TXT"}) {
-    EXPECT_FALSE(is_program_file_name(name)) << name;
+    EXPECT_FALSE(file_names::is_program_file(name)) << name;
   }
 }
 

@@ -83,7 +83,7 @@ class StationDay {
   StationDay(const std::string& folder, int kind, year_month_day date, std::string first_line = "")
       : folder_(folder),
         style_(styles.at(static_cast<std::size_t>(kind - 1))),
-        names_(day_names(date)),
+        day_(Day::of(date)),
         first_line_(first_line.empty() ? style_.first_line : std::move(first_line)) {}
 
   void file(int hour, int minute, const std::string& field) const {
@@ -95,8 +95,8 @@ class StationDay {
     }
     char minute_code[16];
     std::snprintf(minute_code, sizeof minute_code, "%02d", minute);
-    const std::string year = names_.forecast_name.substr(style_.four_digit_year ? 2 : 4);
-    write_file(folder_ + "obs/" + style_.prefix + year + names_.doy_code + hour_code + minute_code +
+    const std::string year = day_.year_digits(style_.four_digit_year ? 4 : 2);
+    write_file(folder_ + "obs/" + style_.prefix + year + day_.doy_code + hour_code + minute_code +
                    style_.suffix,
                measurement_file(first_line_, field));
   }
@@ -111,7 +111,7 @@ class StationDay {
  private:
   std::string folder_;
   const StationStyle& style_;
-  DayNames names_;
+  Day day_;
   std::string first_line_;
 };
 

@@ -3,7 +3,7 @@
 // later be thinned by a clean-up job, emptied during an upload or removed. So each picture the
 // program writes says how many measurement files it was drawn from, with and without a value,
 // and a run compares that with what the folder holds now before it replaces the picture
-// (export/archive_rule.h). The record is a comment inside the GIF itself:
+// (archive/archive_rule.h). The record is a comment inside the GIF itself:
 //
 //   norvane_foF2 archive record 1: 96 measurement files with a value, 3 without
 //

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "export/archive_record.h"
+#include "archive/archive_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <charconv>
 
-#include "export/gif_comment.h"
+#include "archive/gif_comment.h"
 
 namespace norvane {
 namespace {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "export/gif_comment.h"
+#include "archive/gif_comment.h"
 
 #include <algorithm>
 #include <cstddef>

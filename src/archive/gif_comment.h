@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A GIF file can carry text of its own in comment blocks, which viewers and browsers pass over.
-// The program keeps in each picture what the picture was drawn from (export/archive_record.h),
+// The program keeps in each picture what the picture was drawn from (archive/archive_record.h),
 // so that the record travels with the picture: a copied or restored archive folder keeps it,
 // and no second file can fall out of step with the pictures.
 #pragma once
