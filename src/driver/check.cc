@@ -265,26 +265,24 @@ void check_run_lock(const std::string& folder, Report& report) {
   // Where others may not reach the folder, they cannot open it or its lock file.
   const bool reachable = others_may_reach(folder);
   bool shared = false;
-  if (reachable && (info.st_mode & S_IROTH) != 0) {
+  // Says that any user may open `what` at `path`, which has mode `mode`, and the chmod that stops
+  // it.
+  const auto open_to_all = [&](const std::string& what, const std::string& path, mode_t mode) {
     shared = true;
-    const mode_t mode = info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
-    report.line("run lock: any user of this machine may open the forecast folder " +
-                norvane::quoted(folder) + " (mode " + mode_text(info.st_mode) +
-                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
-                shell_quoted(folder));
-    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
-                   shell_quoted(folder) + ")");
+    const mode_t closed = mode & ~mode_t{S_IROTH | S_IWOTH};
+    report.line("run lock: any user of this machine may open " + what + " " +
+                norvane::quoted(path) + " (mode " + mode_text(mode) +
+                ") and so hold the run lock, stalling the station: chmod " + mode_text(closed) +
+                " " + shell_quoted(path));
+    report.problem("any user could hold the run lock (chmod " + mode_text(closed) + " " +
+                   shell_quoted(path) + ")");
+  };
+  if (reachable && (info.st_mode & S_IROTH) != 0) {
+    open_to_all("the forecast folder", folder, info.st_mode);
   }
   if (file_exists && S_ISREG(file_info.st_mode) && reachable && (info.st_mode & S_IXOTH) != 0 &&
       (file_info.st_mode & (S_IROTH | S_IWOTH)) != 0) {
-    shared = true;
-    const mode_t mode = file_info.st_mode & ~mode_t{S_IROTH | S_IWOTH};
-    report.line("run lock: any user of this machine may open the lock file " +
-                norvane::quoted(lock_file) + " (mode " + mode_text(file_info.st_mode) +
-                ") and so hold the run lock, stalling the station: chmod " + mode_text(mode) + " " +
-                shell_quoted(lock_file));
-    report.problem("any user could hold the run lock (chmod " + mode_text(mode) + " " +
-                   shell_quoted(lock_file) + ")");
+    open_to_all("the lock file", lock_file, file_info.st_mode);
   }
   if (usable && !shared) {
     report.line(
