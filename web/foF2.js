@@ -116,6 +116,17 @@ function percentText(value, digits) {
   return `${value < 0 ? MINUS : "+"}${text}%`;
 }
 
+// value to a hundredth, as the program's CSV writes it: the decimal nearest the binary value,
+// an exact half (5.625) to the even digit.
+function hundredths(value) {
+  const halves = value * 200;
+  if (Number.isInteger(value * 8) && Number.isInteger(halves) && Math.abs(halves % 2) === 1) {
+    const below = (halves - 1) / 2;
+    return ((below % 2 === 0 ? below : below + 1) / 100).toFixed(2);
+  }
+  return value.toFixed(2);
+}
+
 function number(value) {
   return typeof value === "number" && Number.isFinite(value) ? value : null;
 }
@@ -256,15 +267,21 @@ async function yearDays(year) {
   return yearFiles.get(year);
 }
 
-// The curve's value in MHz at minute of the day, as the figure draws it: the dot's value at a
-// whole hour, the value on the line between two joined dots, null where no curve is drawn.
-function curveAt(forecast, minute) {
+// The curve's value in tenths of MHz at minute of the day, as the figure draws it: the dot's
+// value at a whole hour, the value on the line between two joined dots, null where no curve is
+// drawn. `tenths` are the record's hourly values in tenths.
+function curveAt(tenths, minute) {
   const hour = Math.floor(minute / 60);
   const within = minute % 60;
-  if (hour > 23 || number(forecast[hour]) === null) return null;
-  if (within === 0) return forecast[hour];
-  if (hour === 23 || number(forecast[hour + 1]) === null) return null;
-  return forecast[hour] + (forecast[hour + 1] - forecast[hour]) * within / 60;
+  if (hour > 23 || tenths[hour] === null) return null;
+  if (within === 0) return tenths[hour];
+  if (hour === 23 || tenths[hour + 1] === null) return null;
+  return tenths[hour] + (tenths[hour + 1] - tenths[hour]) * within / 60;
+}
+
+// Half away from zero, to `scale` (10, 100), as the program rounds.
+function roundTo(value, scale) {
+  return Math.sign(value) * Math.round(Math.abs(value) * scale) / scale;
 }
 
 // A day's record, archive/<yyyy><ddd>.json, as a list of measurements {time, minute, value,
@@ -280,18 +297,23 @@ function dayRecord(known) {
         dayRecords.delete(url);
         return null;
       }
-      const forecast = Array.isArray(value.forecast_mhz) ? value.forecast_mhz : [];
+      // The record's MHz are its tenths divided by ten.
+      const forecast = Array.from({ length: 24 }, (_, hour) => {
+        const mhz = Array.isArray(value.forecast_mhz) ? number(value.forecast_mhz[hour]) : null;
+        return mhz === null ? null : Math.round(mhz * 10 * 1e6) / 1e6;
+      });
       const list = [];
       for (const entry of value.measurements) {
         if (!entry || !soundTime(entry.time)) continue;
         const minute = Number(entry.time.slice(0, 2)) * 60 + Number(entry.time.slice(3));
         const mhz = number(entry.value_mhz);
         const drawn = number(entry.tenths) !== null ? entry.tenths
-          : mhz === null ? null : Math.round(mhz * 10);
+          : mhz === null ? null : Math.round(mhz * 10 * 1e6) / 1e6;
         const exact = curveAt(forecast, minute);
-        const curve = exact === null ? null : Math.round(exact * 100) / 100;
+        // Shown to a hundredth as the day's CSV gives it (from the exact binary value).
+        const curve = exact === null ? null : exact / 10;
         const deviation = drawn === null || exact === null || exact === 0 ? null
-          : Math.round((drawn / 10 - exact) / exact * 1000) / 10;
+          : roundTo((drawn - exact) / exact * 100, 10);
         list.push({ time: entry.time, minute, value: mhz, drawn, curve, deviation });
       }
       return list;
@@ -427,7 +449,7 @@ function rowOf(tenths) {
 
 function readoutText(m) {
   const parts = [`${m.time} UT`, m.value === null ? "no value" : mhzText(m.value)];
-  parts.push(m.curve === null ? "no forecast" : `forecast ${m.curve.toFixed(2)} MHz`);
+  parts.push(m.curve === null ? "no forecast" : `forecast ${hundredths(m.curve)} MHz`);
   if (m.deviation !== null) parts.push(percentText(m.deviation, 1));
   return parts.join(", ");
 }
@@ -461,16 +483,20 @@ class Plot {
       link.className = kind;
       this[kind] = link;
     }
-    this.img.addEventListener("load", () => { this.figure.dataset.state = "shown"; });
-    this.img.addEventListener("error", () => { this.figure.dataset.state = "missing"; });
-    if (this.img.complete && this.img.getAttribute("src")) {
-      this.figure.dataset.state = this.img.naturalWidth ? "shown" : "missing";
-    }
+    // "loading" until the picture has come and its caption is known.
+    this.figure.dataset.state = "loading";
+    this.img.addEventListener("load", () => this.settle());
+    this.img.addEventListener("error", () => this.settle());
     this.listen();
   }
 
   // Shows `src` (fetched only when it is not the one shown) with its caption: info is {known
   // (a Day or null), text, alt, gif (the link's address), download, note}.
+  settle() {
+    if (!this.captioned) return;
+    if (this.img.complete) this.figure.dataset.state = this.img.naturalWidth ? "shown" : "missing";
+  }
+
   show(src, info) {
     if (this.img.getAttribute("src") !== src) {
       this.figure.dataset.state = "loading";
@@ -504,6 +530,8 @@ class Plot {
       this.files.append(this.csv, this.json);
     }
     this.values.hidden = !files;
+    this.captioned = true;
+    this.settle();
     if (files) {
       const which = document.createElement("span");
       which.className = "visually-hidden";
@@ -596,7 +624,7 @@ class Plot {
     body.replaceChildren(...list.map((m) => {
       const row = document.createElement("tr");
       for (const cell of [m.time, m.value === null ? "no value" : m.value.toFixed(1),
-        m.curve === null ? "" : m.curve.toFixed(2),
+        m.curve === null ? "" : hundredths(m.curve),
         m.deviation === null ? "" : percentText(m.deviation, 1)]) {
         row.insertCell().textContent = cell;
       }
@@ -893,24 +921,27 @@ async function showMonth(day) {
     if (known) {
       const link = dayLink(d, dayNumber);
       let label = dayText(d);
+      item.append(link);
+      // The numbers beside the link are in its name, for a screen reader.
       if (known.max !== null) {
         label += `: highest ${mhzText(known.max)}`;
         const bar = document.createElement("span");
         bar.className = "max";
         bar.textContent = known.max.toFixed(1);
         bar.style.setProperty("--fill", `${Math.min(known.max / 19, 1) * 100}%`);
-        link.append(bar);
+        bar.setAttribute("aria-hidden", "true");
+        item.append(bar);
       }
       if (known.meanDeviation !== null) {
         label += `${known.max !== null ? "," : ":"} on average ${percentText(known.meanDeviation, 1)} from the forecast`;
         const deviation = document.createElement("span");
         deviation.className = "deviation";
         deviation.textContent = percentText(known.meanDeviation, 0);
-        link.append(deviation);
+        deviation.setAttribute("aria-hidden", "true");
+        item.append(deviation);
       }
       link.setAttribute("aria-label", label);
       if (d === day) link.setAttribute("aria-current", "date");
-      item.append(link);
       ++count;
     } else {
       item.textContent = dayNumber;
@@ -934,6 +965,7 @@ function slotOf(day) {
 
 async function showArchive(day) {
   archiveDay = day;
+  showRange();
   const [first, last] = archiveBounds();
   setIfChanged(dayInput, "min", isoDate(first));
   setIfChanged(dayInput, "max", isoDate(last));
@@ -991,12 +1023,12 @@ function goTo(day, replace) {
 function showAddress() {
   const hash = decodeURIComponent(location.hash.slice(1));
   const [first, last] = archiveBounds();
-  showRange();
   if (!hash) {
     showArchive(last);
     return;
   }
   const day = dayFromIso(hash);
+  goTo(Number.isNaN(day) ? last : Math.min(Math.max(day, first), last), true);
   if (Number.isNaN(day)) {
     document.getElementById("archive-range").textContent =
       `“${hash}” is not a date; the archive's latest day is shown. ${rangeText()}`;
@@ -1004,7 +1036,6 @@ function showAddress() {
     document.getElementById("archive-range").textContent =
       `${dayText(day)} is outside the archive. ${rangeText()}`;
   }
-  goTo(Number.isNaN(day) ? last : Math.min(Math.max(day, first), last), true);
 }
 
 function putBack() {
