@@ -842,10 +842,11 @@ async function readRecord(force) {
   record = checked;
   recordProblem = null;
   if (!changed) return false;
-  if (before !== null) {
-    // A run redrew the pictures it says it wrote: load those under an address of their own.
+  if (before !== null || polls > 0) {
+    // A run redrew the pictures it says it wrote (after a time without a record, any may have
+    // changed): load those under an address of their own.
     for (const [slot, known] of record.days) {
-      if (known.current === "written") {
+      if (known.current === "written" || before === null) {
         recentSources[slot - 1] = `pictures/plotfoF2${slot}.gif?v=${encodeURIComponent(record.runFinished)}`;
       }
     }
