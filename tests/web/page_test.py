@@ -82,10 +82,6 @@ class WebDriver:
                             {"using": "css selector", "value": css})[ELEMENT]
         self.call("POST", f"{self.session}/element/{element}/click", {})
 
-    def element(self, css):
-        return self.call("POST", self.session + "/element",
-                         {"using": "css selector", "value": css})[ELEMENT]
-
     def pointer(self, kind, *moves):
         """Moves a pointer of kind (mouse, touch) to each (x, y) of the window, with a press and
         release there for a touch."""
