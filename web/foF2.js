@@ -813,7 +813,24 @@ async function daysFromArchive() {
 
 async function readIndex() {
   archiveIndex = soundIndex(await fetchJson("archive/index.json"));
+  indexRead = true;
   showRange();
+}
+
+// The record's range of the archive is as old as the last run: a backfill since may have added
+// days. The index is read once the visitor goes near the archive's controls or asks for a day
+// outside that range; resolves to whether the range changed.
+let indexRead = false;
+
+async function confirmBounds() {
+  if (indexRead) return false;
+  indexRead = true;
+  const index = soundIndex(await fetchJson("archive/index.json"));
+  if (!index || (archiveIndex && index.first === archiveIndex.first &&
+      index.last === archiveIndex.last)) return false;
+  archiveIndex = index;
+  yearFiles.clear();
+  return true;
 }
 
 // Reads the record; a changed one reloads the pictures it says were rewritten. Without a
@@ -856,6 +873,7 @@ async function readRecord(force) {
   yearFiles.clear();
   if (record.archive !== undefined) {
     archiveIndex = record.archive;
+    indexRead = false;
     showRange();
   } else {
     await readIndex();
@@ -1021,6 +1039,17 @@ function goTo(day, replace) {
 // Shows the day the address names. The bare address shows the latest day and stays bare; a day
 // outside the archive or an address that names no day is replaced by the day shown, and the
 // page says why.
+async function approachArchive() {
+  if (await confirmBounds()) {
+    showRange();
+    const [first, last] = archiveBounds();
+    setIfChanged(dayInput, "min", isoDate(first));
+    setIfChanged(dayInput, "max", isoDate(last));
+    previousButton.disabled = archiveDay <= first;
+    nextButton.disabled = archiveDay >= last;
+  }
+}
+
 function showAddress() {
   const hash = decodeURIComponent(location.hash.slice(1));
   const [first, last] = archiveBounds();
@@ -1029,6 +1058,10 @@ function showAddress() {
     return;
   }
   const day = dayFromIso(hash);
+  if (!Number.isNaN(day) && (day < first || day > last) && !indexRead) {
+    confirmBounds().then(showAddress);
+    return;
+  }
   goTo(Number.isNaN(day) ? last : Math.min(Math.max(day, first), last), true);
   if (Number.isNaN(day)) {
     document.getElementById("archive-range").textContent =
@@ -1049,10 +1082,16 @@ function putBack() {
 previousButton.addEventListener("click", () => goTo(Math.max(archiveDay - DAY_MS, archiveBounds()[0])));
 nextButton.addEventListener("click", () => goTo(Math.min(archiveDay + DAY_MS, archiveBounds()[1])));
 document.getElementById("latest-day").addEventListener("click", () => goTo(archiveBounds()[1]));
-dayInput.addEventListener("change", () => {
+const controls = document.querySelector(".controls");
+controls.addEventListener("focusin", approachArchive);
+controls.addEventListener("pointerenter", approachArchive);
+dayInput.addEventListener("change", async () => {
   clearTimeout(resetTimer);
   const day = dayFromIso(dayInput.value);
-  const [first, last] = archiveBounds();
+  let [first, last] = archiveBounds();
+  if (!Number.isNaN(day) && (day < first || day > last) && await confirmBounds()) {
+    [first, last] = archiveBounds();
+  }
   if (Number.isNaN(day) || day < first || day > last) {
     // A year being typed passes through 0002, 0020 and 0202: the field is put back to the day
     // shown only once the typing pauses.
