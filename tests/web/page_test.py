@@ -291,9 +291,18 @@ def check_second_station_and_phone(driver, base, record, log, stations):
     assert driver.run("return document.querySelector('#station strong').textContent") == \
         "Gibilmanna"
     # Renewed, the record makes the note go at the page's next look.
-    write_record(stations, "gibilmanna", record, "Gibilmanna", 0)
+    written = [dict(day, current="written") for day in record["days"]]
+    write_record(stations, "gibilmanna", dict(record, days=written), "Gibilmanna", 0)
+    start = len(open(log).read().splitlines())
     driver.run("refresh()")
     driver.wait_for("the note to go", "return document.getElementById('stale').hidden")
+    # The new run's pictures, fetched once each, and today's archive view with them.
+    driver.wait_for("today's archive view renewed", "return document.querySelector('#archive "
+                    "img').src === document.querySelector('#recent .plot[data-slot=\"6\"] img')"
+                    ".src && document.querySelector('#archive img').src.includes('?v=')")
+    time.sleep(1)
+    asked = [r[0].rsplit("/", 1)[1] for r in requests_since(log, start) if "/plotfoF2" in r[0]]
+    assert sorted(asked) == ["plotfoF2.json"] + [f"plotfoF2{n}.gif" for n in range(1, 7)], asked
     assert driver.run("return document.title") == "foF2: Gibilmanna"
     # On a phone of three device pixels to the CSS pixel, today's picture comes first, in the
     # page's order too (which Tab follows), as wide as the column allows in whole device pixels.
@@ -342,6 +351,7 @@ def check_quiet_and_failing(driver, base, record, log, stations):
     # The runs go on, but the newest measurement is from two days ago.
     days = [dict(day, newest=None) for day in record["days"]]
     days[3]["newest"] = dict(record["days"][3]["newest"], time="12:00")
+    days[0]["drawn_from"] = "record"
     write_record(stations, "gibilmanna", dict(record, days=days), "Gibilmanna", 0)
     driver.go(base + "gibilmanna/")
     note = driver.wait_for("the out-of-date note", STALE)
@@ -350,6 +360,8 @@ def check_quiet_and_failing(driver, base, record, log, stations):
     assert "not drawn" not in note and "failed" not in note, note
     assert f"Latest: {days[3]['newest']['value_mhz']:.1f} MHz at 12:00 UT on {day}, " in \
         driver.run(FRESHNESS)
+    assert driver.run("return document.querySelector('#recent .plot[data-slot=\"1\"] .drawn')"
+                      ".textContent").startswith("drawn from the day's record")
     assert_accessible(driver, "a quiet station")
     # A failed run whose files told no station: said in the box, the name kept.
     write_record(stations, "gibilmanna", dict(record, success=False), "", 0)
