@@ -2,12 +2,12 @@
 # SPDX-License-Identifier: MIT
 """Checks the foF2 web page in headless Chromium, driven through chromedriver (W3C WebDriver).
 
-Serves, with nginx on 127.0.0.1, two stations from one copy of the page through the snippet
+Serves, with nginx on 127.0.0.1, three stations from one copy of the page through the snippet
 web/nginx.conf itself (its paths pointed into the work folder), beside a server-wide rule for
-*.gif and *.js that must not capture them: "rome", the demo folder's pictures and archive as the
-program wrote them, and "gibilmanna", the same with a run record two hours old. The program ran
-in the demo's time zone (Europe/Rome); the browser runs in America/Los_Angeles. Leaves a
-screenshot, page.png, in the work folder.
+*.gif and *.js that must not capture them: "rome", the demo's pictures and archive, "gibilmanna",
+the same with run records the checks write, and "decade", with ten years of archive. The program
+ran in Europe/Rome; the browser runs in America/Los_Angeles. PAGE_TEST_ONLY="name ..." runs some
+checks alone. Leaves a screenshot, page.png, in the work folder.
 
     page_test.py WEB_FOLDER DEMO_FOLDER PROGRAM WORK_FOLDER
 """
@@ -321,10 +321,6 @@ def check_second_station_and_phone(driver, base, record, log, stations):
         driver.cdp("Emulation.clearDeviceMetricsOverride")
 
 
-def day_words(day):
-    return f"{day:%a}, {day.day} {day:%B %Y}"
-
-
 def requests_since(log, start):
     return [line.split() for line in open(log).read().splitlines()[start:]]
 
@@ -355,7 +351,8 @@ def check_quiet_and_failing(driver, base, record, log, stations):
     write_record(stations, "gibilmanna", dict(record, days=days), "Gibilmanna", 0)
     driver.go(base + "gibilmanna/")
     note = driver.wait_for("the out-of-date note", STALE)
-    day = day_words(datetime.date.fromisoformat(days[3]["date"]))
+    day = datetime.date.fromisoformat(days[3]["date"])
+    day = f"{day:%a}, {day.day} {day:%B %Y}"
     assert note.startswith(f"Out of date: no measurement since 12:00 UT on {day} ("), note
     assert "not drawn" not in note and "failed" not in note, note
     assert f"Latest: {days[3]['newest']['value_mhz']:.1f} MHz at 12:00 UT on {day}, " in \
@@ -378,9 +375,8 @@ def check_without_record(driver, base, record, log, stations):
     picture keeps its day, told by the archive, and its download name."""
     path = os.path.join(stations, "gibilmanna", "pictures", "plotfoF2.json")
     text = json.dumps(record)
-    for problem, content in (("is damaged", text[:len(text) // 2]),
-                             ("version this page does not know", json.dumps(dict(record, version=2))),
-                             ("no run record", None)):
+    for problem, content in (("is damaged", text[:len(text) // 2]), ("no run record", None),
+                             ("version this page does not know", json.dumps(dict(record, version=2)))):
         if content is None:
             os.remove(path)
         else:
@@ -404,11 +400,10 @@ READOUT = ("const r = document.querySelector(arguments[0]).closest('.frame')"
 UNDER_RING = """
 const img = document.querySelector(arguments[0]), box = img.getBoundingClientRect();
 const ring = img.closest('.frame').querySelector('.mark').getBoundingClientRect();
-const canvas = document.createElement('canvas'); canvas.width = 286; canvas.height = 231;
-const context = canvas.getContext('2d'); context.drawImage(img, 0, 0);
-const x = (ring.left + ring.width / 2 - box.left) / box.width * 286;
-const y = (ring.top + ring.height / 2 - box.top) / box.height * 231;
-return [...context.getImageData(Math.floor(x), Math.floor(y), 1, 1).data];
+const canvas = new OffscreenCanvas(286, 231), context = canvas.getContext('2d');
+context.drawImage(img, 0, 0);
+return [...context.getImageData(Math.floor((ring.x + ring.width / 2 - box.x) / box.width * 286),
+    Math.floor((ring.y + ring.height / 2 - box.y) / box.height * 231), 1, 1).data];
 """
 
 
@@ -632,7 +627,7 @@ def main(web, demo, program, work):
                   check_without_javascript, check_second_station_and_phone,
                   check_quiet_and_failing, check_without_record, check_readout_and_files,
                   check_month_across_year]
-        only = os.environ.get("PAGE_TEST_ONLY", "").split()  # to run some checks alone
+        only = os.environ.get("PAGE_TEST_ONLY", "").split()
         for check in checks:
             name = check.__name__[len("check_"):]
             if only and name not in only:
