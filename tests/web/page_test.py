@@ -27,7 +27,8 @@ import traceback
 import urllib.error
 import urllib.request
 
-from axe import assert_accessible
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+from axe import assert_accessible  # noqa: E402
 
 ELEMENT = "element-6066-11e4-a52e-4f735466cecf"
 BROWSER_ZONE = "America/Los_Angeles"
