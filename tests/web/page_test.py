@@ -2,12 +2,12 @@
 # SPDX-License-Identifier: MIT
 """Checks the foF2 web page in headless Chromium, driven through chromedriver (W3C WebDriver).
 
-Serves, with nginx on 127.0.0.1, two stations from one copy of the page through the snippet
+Serves, with nginx on 127.0.0.1, three stations from one copy of the page through the snippet
 web/nginx.conf itself (its paths pointed into the work folder), beside a server-wide rule for
-*.gif and *.js that must not capture them: "rome", the demo folder's pictures and archive as the
-program wrote them, and "gibilmanna", the same with a run record two hours old. The program ran
-in the demo's time zone (Europe/Rome); the browser runs in America/Los_Angeles. Leaves a
-screenshot, page.png, in the work folder.
+*.gif and *.js that must not capture them: "rome", the demo's pictures and archive, "gibilmanna",
+the same with run records the checks write, and "decade", with ten years of archive. The program
+ran in Europe/Rome; the browser runs in America/Los_Angeles. PAGE_TEST_ONLY="name ..." runs some
+checks alone. Leaves a screenshot, page.png, in the work folder.
 
     page_test.py WEB_FOLDER DEMO_FOLDER PROGRAM WORK_FOLDER
 """
@@ -23,8 +23,12 @@ import socket
 import subprocess
 import sys
 import time
+import traceback
 import urllib.error
 import urllib.request
+
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
+from axe import assert_accessible  # noqa: E402
 
 ELEMENT = "element-6066-11e4-a52e-4f735466cecf"
 BROWSER_ZONE = "America/Los_Angeles"
@@ -78,6 +82,18 @@ class WebDriver:
         element = self.call("POST", self.session + "/element",
                             {"using": "css selector", "value": css})[ELEMENT]
         self.call("POST", f"{self.session}/element/{element}/click", {})
+
+    def pointer(self, kind, *moves):
+        """Moves a pointer of kind (mouse, touch) to each (x, y) of the window, with a press and
+        release there for a touch."""
+        actions = []
+        for x, y in moves:
+            actions.append({"type": "pointerMove", "duration": 0, "x": int(x), "y": int(y)})
+            if kind == "touch":
+                actions += [{"type": "pointerDown", "button": 0}, {"type": "pointerUp", "button": 0}]
+        self.call("POST", self.session + "/actions", {"actions": [
+            {"type": "pointer", "id": kind, "parameters": {"pointerType": kind}, "actions": actions}]})
+        self.call("DELETE", self.session + "/actions")
 
     def keys(self, *keys):
         """Presses and releases each key in turn, as a person types."""
@@ -137,7 +153,7 @@ def fetch(url):
         return response.read(), response.headers
 
 
-def check_captions_and_freshness(driver, base, record, log):
+def check_captions_and_freshness(driver, base, record, log, stations):
     driver.go(base + "rome/")
     figures = driver.wait_for("the six pictures", SETTLED, "#recent")
     for slot, (figure, day) in enumerate(zip(figures, record["days"]), start=1):
@@ -160,6 +176,27 @@ def check_captions_and_freshness(driver, base, record, log):
     assert f"Last run at {finished} UT," in text, text
     assert "Out of date:" not in text, text
     assert driver.run("return document.getElementById('stale').hidden")
+    # The newest measurement, its age and the curve's value under it, with the deviation.
+    newest = record["days"][5]["newest"]
+    deviation = f"{newest['deviation_percent']:+.0f}%".replace("-", "\u2212")
+    assert re.search(rf"Latest: {newest['value_mhz']:.1f} MHz at {newest['time']} UT, \d+ "
+                     rf"minutes? ago; forecast {newest['curve_mhz']:.1f} MHz \({re.escape(deviation)}\)",
+                     text), text
+    assert driver.run("return getComputedStyle(document.querySelector('#recent img'))"
+                      ".imageRendering") == "pixelated"
+    assert_accessible(driver, "the current pictures")
+    # The legend's marks stay apart in forced colours; the dark scheme stays legible.
+    driver.cdp("Emulation.setEmulatedMedia", {"features": [
+        {"name": "forced-colors", "value": "active"}]})
+    marks = driver.run("return [...document.querySelectorAll('.legend li')].map(li => { const s ="
+                       " getComputedStyle(li, '::before'); return s.backgroundColor + s.width; })")
+    assert len(set(marks)) == 3, marks
+    driver.cdp("Emulation.setEmulatedMedia", {"features": [
+        {"name": "prefers-color-scheme", "value": "dark"}]})
+    assert driver.run("return getComputedStyle(document.body).backgroundColor") != \
+        "rgb(244, 245, 247)"
+    assert_accessible(driver, "the dark scheme")
+    driver.cdp("Emulation.setEmulatedMedia", {"features": []})
     print(f"  captions {record['days'][0]['date']} to {record['today']} (the station's today), "
           f"browser's today {browser_today}", flush=True)
     # The page's own files carry the headers the snippet promises; the server's rule for *.js
@@ -172,7 +209,7 @@ def check_captions_and_freshness(driver, base, record, log):
         assert headers["Cache-Control"] == expected, (name, headers)
 
 
-def check_archive_browser(driver, base, record, log):
+def check_archive_browser(driver, base, record, log, stations):
     days = [datetime.date.fromisoformat(day["date"]) for day in record["days"]]
     driver.go(base + "rome/")
     # The bare address stays bare and shows the latest day; each step is a history entry.
@@ -204,15 +241,25 @@ def check_archive_browser(driver, base, record, log):
     nearest = driver.run("return [...document.querySelectorAll('#archive .nearest a')]"
                          ".map(a => a.hash)")
     assert nearest == [f"#{earlier.isoformat()}", f"#{days[0].isoformat()}"], nearest
+    # A year typed outside the archive: the field goes back to the day shown, with the range.
+    driver.run("document.activeElement.blur(); document.getElementById('archive-day').focus()")
+    driver.keys("\ue004", "\ue004", "1", "9", "9", "9")
+    driver.wait_for("the field put back", "return document.getElementById('archive-day').value"
+                    " === arguments[0]", (days[0] - datetime.timedelta(days=3)).isoformat())
+    range_ = driver.run("return document.getElementById('archive-range').textContent")
+    assert "outside the archive. The archive holds pictures from" in range_, range_
+    assert_accessible(driver, "the archive view")
     # An address that names no day, or one after the archive, gives way to the day shown.
-    driver.go(f"{base}rome/#not-a-date")
+    driver.go(f"{base}rome/#2026-02-30")
     shown_archive(driver, days[5])
+    range_ = driver.run("return document.getElementById('archive-range').textContent")
+    assert "“2026-02-30” is not a date" in range_, range_
     driver.go(f"{base}rome/#{(days[5] + datetime.timedelta(days=400)).isoformat()}")
     shown_archive(driver, days[5])
     assert driver.run("return document.getElementById('next-day').disabled")
 
 
-def check_without_javascript(driver, base, record, log):
+def check_without_javascript(driver, base, record, log, stations):
     driver.cdp("Emulation.setScriptExecutionDisabled", {"value": True})
     driver.cdp("Network.enable")
     driver.cdp("Network.setCacheDisabled", {"cacheDisabled": True})  # ask for every picture
@@ -227,7 +274,7 @@ def check_without_javascript(driver, base, record, log):
         driver.cdp("Emulation.setScriptExecutionDisabled", {"value": False})
     requested = [line.split() for line in open(log).read().splitlines()[start:]]
     for slot in range(1, 7):
-        assert [f"/foF2/rome/pictures/plotfoF2{slot}.gif", "200"] in requested, requested
+        assert [f"/foF2/rome/pictures/plotfoF2{slot}.gif", "200"] in [r[:2] for r in requested]
     assert "Five days ago" in html and "Today</time>" in html, html
     assert "plotfoF2.json" not in " ".join(r[0] for r in requested), requested
     # Nothing says the page updates itself, and the archive, which needs the script, is hidden.
@@ -245,20 +292,191 @@ def check_second_station_and_phone(driver, base, record, log, stations):
     assert driver.run("return document.querySelector('#station strong').textContent") == \
         "Gibilmanna"
     # Renewed, the record makes the note go at the page's next look.
-    write_record(stations, "gibilmanna", record, "Gibilmanna", 0)
+    written = [dict(day, current="written") for day in record["days"]]
+    write_record(stations, "gibilmanna", dict(record, days=written), "Gibilmanna", 0)
+    start = len(open(log).read().splitlines())
     driver.run("refresh()")
     driver.wait_for("the note to go", "return document.getElementById('stale').hidden")
+    # The new run's pictures, fetched once each, and today's archive view with them.
+    driver.wait_for("today's archive view renewed", "return document.querySelector('#archive "
+                    "img').src === document.querySelector('#recent .plot[data-slot=\"6\"] img')"
+                    ".src && document.querySelector('#archive img').src.includes('?v=')")
+    time.sleep(1)
+    asked = [r[0].rsplit("/", 1)[1] for r in requests_since(log, start) if "/plotfoF2" in r[0]]
+    assert sorted(asked) == ["plotfoF2.json"] + [f"plotfoF2{n}.gif" for n in range(1, 7)], asked
     assert driver.run("return document.title") == "foF2: Gibilmanna"
-    # On a phone, today's picture comes first, as wide as the column and no wider than twice.
-    driver.window(390, 844)
+    # On a phone of three device pixels to the CSS pixel, today's picture comes first, in the
+    # page's order too (which Tab follows), as wide as the column allows in whole device pixels.
+    driver.cdp("Emulation.setDeviceMetricsOverride", {"width": 390, "height": 844,
+                                                      "deviceScaleFactor": 3, "mobile": True})
     try:
         driver.go(base + "rome/")
         figures = driver.wait_for("the six pictures", SETTLED, "#recent")
+        assert [f["date"] for f in figures] == [d["date"] for d in reversed(record["days"])]
         tops = [f["top"] for f in figures]
-        assert tops[5] < tops[4] < tops[3] < tops[2] < tops[1] < tops[0], tops
-        assert 286 < figures[5]["width"] <= 572 and tops[5] < 844, figures[5]
+        assert tops == sorted(tops) and tops[0] < 844, tops
+        width = figures[0]["width"]
+        assert round(width * 3) % 286 == 0 and 390 - 2 * 8 - 286 / 3 < width <= 390, width
+        assert_accessible(driver, "the page on a phone")
     finally:
-        driver.window(980, 1380)
+        driver.cdp("Emulation.clearDeviceMetricsOverride")
+
+
+def requests_since(log, start):
+    return [line.split() for line in open(log).read().splitlines()[start:]]
+
+
+def check_first_view(driver, base, record, log, stations):
+    """A first view of a station with a ten-year archive, nothing cached: its requests, bytes."""
+    start = len(open(log).read().splitlines())
+    driver.go(base + "decade/")
+    driver.wait_for("the six pictures", SETTLED, "#recent")
+    driver.wait_for("the month", "return !document.getElementById('month').hidden")
+    time.sleep(2)
+    requested = requests_since(log, start)
+    size = sum(int(r[2]) for r in requested)
+    print(f"  first view: {len(requested)} requests, {size} bytes", flush=True)
+    assert len(requested) <= 12 and size <= 60_000, requested
+    assert_accessible(driver, "the first view")
+
+
+STALE = "const n = document.getElementById('stale'); return !n.hidden && n.textContent"
+FRESHNESS = "return document.getElementById('freshness').textContent"
+
+
+def check_quiet_and_failing(driver, base, record, log, stations):
+    # The runs go on, but the newest measurement is from two days ago.
+    days = [dict(day, newest=None) for day in record["days"]]
+    days[3]["newest"] = dict(record["days"][3]["newest"], time="12:00")
+    days[0]["drawn_from"] = "record"
+    write_record(stations, "gibilmanna", dict(record, days=days), "Gibilmanna", 0)
+    driver.go(base + "gibilmanna/")
+    note = driver.wait_for("the out-of-date note", STALE)
+    day = datetime.date.fromisoformat(days[3]["date"])
+    day = f"{day:%a}, {day.day} {day:%B %Y}"
+    assert note.startswith(f"Out of date: no measurement since 12:00 UT on {day} ("), note
+    assert "not drawn" not in note and "failed" not in note, note
+    assert f"Latest: {days[3]['newest']['value_mhz']:.1f} MHz at 12:00 UT on {day}, " in \
+        driver.run(FRESHNESS)
+    assert driver.run("return document.querySelector('#recent .plot[data-slot=\"1\"] .drawn')"
+                      ".textContent").startswith("drawn from the day's record")
+    assert_accessible(driver, "a quiet station")
+    # A failed run whose files told no station: said in the box, the name kept.
+    write_record(stations, "gibilmanna", dict(record, success=False), "", 0)
+    driver.run("refresh()")
+    note = driver.wait_for("the failure", STALE + ".includes('failed') && n.textContent")
+    assert note.startswith("The last run, at"), note
+    assert driver.run("return document.querySelector('#station strong').textContent") == \
+        "Gibilmanna"
+    write_record(stations, "gibilmanna", record, "Gibilmanna", 0)
+
+
+def check_without_record(driver, base, record, log, stations):
+    """Record damaged, of another version, or gone, the visitor west of the station: each
+    picture keeps its day, told by the archive, and its download name."""
+    path = os.path.join(stations, "gibilmanna", "pictures", "plotfoF2.json")
+    text = json.dumps(record)
+    for problem, content in (("is damaged", text[:len(text) // 2]), ("no run record", None),
+                             ("version this page does not know", json.dumps(dict(record, version=2)))):
+        if content is None:
+            os.remove(path)
+        else:
+            with open(path, "w") as file:
+                file.write(content)
+        driver.go(base + "gibilmanna/")
+        note = driver.wait_for(problem, FRESHNESS + ".includes(arguments[0]) && "
+                               "document.getElementById('freshness').textContent", problem)
+        assert "taken from the archive" in note, note
+        shown = driver.run("return [...document.querySelectorAll('#recent figure')].sort((a, b)"
+                           " => a.dataset.slot - b.dataset.slot).map(f => [f.querySelector("
+                           "'time').dateTime, f.querySelector('a.file').download])")
+        assert shown == [[d["date"], d["archive_picture"]] for d in record["days"]], shown
+        assert_accessible(driver, f"a record that {problem}")
+    write_record(stations, "gibilmanna", record, "Gibilmanna", 0)
+
+
+READOUT = ("const r = document.querySelector(arguments[0]).closest('.frame')"
+           ".querySelector('.readout'); return !r.hidden && r.textContent")
+# The picture's colour under the readout's ring.
+UNDER_RING = """
+const img = document.querySelector(arguments[0]), box = img.getBoundingClientRect();
+const ring = img.closest('.frame').querySelector('.mark').getBoundingClientRect();
+const canvas = new OffscreenCanvas(286, 231), context = canvas.getContext('2d');
+context.drawImage(img, 0, 0);
+return [...context.getImageData(Math.floor((ring.x + ring.width / 2 - box.x) / box.width * 286),
+    Math.floor((ring.y + ring.height / 2 - box.y) / box.height * 231), 1, 1).data];
+"""
+
+
+def check_readout_and_files(driver, base, record, log, stations):
+    start = len(open(log).read().splitlines())
+    driver.go(base + "rome/")
+    driver.wait_for("the six pictures", SETTLED, "#recent")
+    day = record["days"][4]
+    stem = day["archive_picture"][:-4]
+    assert not [r for r in requests_since(log, start) if r[0].endswith(".csv") or
+                re.search(r"/\d{7}\.json$", r[0])], "a day's record read before it was asked for"
+    folder = os.path.join(stations, "rome", "archive")
+    with open(os.path.join(folder, stem + ".csv")) as file:
+        lines = file.read().splitlines()[1:]
+    csv = {line[11:16]: line.split(",")[1:] for line in lines}
+    picture = '#recent .plot[data-slot="5"] img'
+    box = driver.run("return document.querySelector(arguments[0]).getBoundingClientRect()", picture)
+    for kind, at in (("mouse", "12:00"), ("touch", "06:15")):
+        x = int(at[:2]) * 10 + (int(at[3:]) + 2) // 6 + 35.5  # the figure's column of the time
+        driver.pointer(kind, (box["left"] + x * box["width"] / 286, box["top"] + 100))
+        value, curve = (float(v) for v in csv[at])
+        expected = f"{at} UT, {value:.1f} MHz, forecast {curve:.2f} MHz, "
+        shown = driver.wait_for("the readout", READOUT, picture)
+        assert shown.startswith(expected), (shown, expected)
+        deviation = float(shown[len(expected):-1].replace("\u2212", "-"))
+        assert abs(deviation - (value - curve) / curve * 100) < 0.1, shown
+        red, green, blue, _ = driver.run(UNDER_RING, picture)
+        assert red > 200 and green < 80 and blue < 80, (kind, red, green, blue)
+    # The tap focused the picture: the arrow keys step on from there, End goes to the newest.
+    driver.keys("\ue012")
+    assert driver.wait_for("the readout", READOUT, picture).startswith("06:00 UT,")
+    driver.keys("\ue010")
+    newest = day["newest"]
+    assert driver.wait_for("the readout", READOUT, picture).startswith(
+        f"{newest['time']} UT, {newest['value_mhz']:.1f} MHz,")
+    # The day's files, named by the day; the table of its values.
+    links = driver.run("return [...document.querySelectorAll(arguments[0])].map(a => "
+                       "[a.textContent, a.href])", '#recent .plot[data-slot="5"] .files a')
+    words = f"{datetime.date.fromisoformat(day['date']):%-d %B %Y}"
+    assert [text for text, _ in links] == [f"Picture of {words}", f"CSV of {words}",
+                                           f"JSON of {words}"], links
+    with open(os.path.join(folder, stem + ".csv"), "rb") as file:
+        assert fetch(links[1][1])[0] == file.read()
+    driver.click('#recent .plot[data-slot="5"] summary')
+    rows = driver.wait_for("the table", "return [...document.querySelectorAll(arguments[0])]"
+                           ".map(r => r.cells[0].textContent + ',' + r.cells[2].textContent)",
+                           '#recent .plot[data-slot="5"] tbody tr')
+    expected = [f"{line[11:16]},{line.split(',')[2]}" for line in lines]
+    assert rows == expected, [(a, b) for a, b in zip(rows, expected) if a != b] or (len(rows), len(expected))
+    assert_accessible(driver, "the readout and the table of values")
+
+
+def check_month_across_year(driver, base, record, log, stations):
+    january = datetime.date(datetime.date.fromisoformat(record["today"]).year - 1, 1, 1)
+    december = january - datetime.timedelta(days=1)
+    driver.go(f"{base}decade/#{january.isoformat()}")
+    shown_archive(driver, january)
+    driver.click("#previous-day")
+    shown_archive(driver, december)
+    driver.wait_for("December", "return document.getElementById('month-heading').textContent"
+                    ".startsWith(arguments[0])", f"December {december.year}:")
+    with open(os.path.join(stations, "decade", "archive", f"{december.year}.json")) as file:
+        entries = {e["date"]: e for e in json.load(file)["days"] if e["date"][5:7] == "12"}
+    labels = driver.run("return [...document.querySelectorAll('#month a')].map(a => "
+                        "[a.hash.slice(1), a.getAttribute('aria-label'), a.textContent])")
+    assert [label[0] for label in labels] == sorted(entries), labels
+    entry = entries[december.isoformat()]
+    label = labels[-1]
+    shown = driver.run("return document.querySelector('#month li:last-child').textContent")
+    assert f"highest {entry['max_mhz']:.1f} MHz" in label[1] and \
+        shown.startswith(f"31{entry['max_mhz']:.1f}"), (label, shown, entry)
+    assert_accessible(driver, "a month across the turn of a year")
 
 
 def write_record(stations, station, record, name, hours_old):
@@ -269,6 +487,32 @@ def write_record(stations, station, record, name, hours_old):
     with open(path + ".new", "w") as file:
         json.dump(changed, file)
     os.rename(path + ".new", path)
+
+
+def lay_out_decade(demo, program, stations, record):
+    """The station "decade": the demo's, with ten years of archive before it, whose days from
+    28 December to 2 January of last year have measurements."""
+    work = os.path.join(stations, "decade")
+    year = datetime.date.fromisoformat(record["today"]).year - 1
+    maker = os.path.join(os.path.dirname(program), "..", "tools", "norvane_make_demo_data")
+    turn = os.path.join(stations, "year-turn")
+    subprocess.run([maker, turn, f"{year}-01-02"], check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([program, "-C", turn, "--backfill", f"{year - 1}-12-28", f"{year}-01-02"],
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    shutil.copytree(os.path.join(demo, "pictures"), os.path.join(work, "pictures"))
+    shutil.copytree(os.path.join(demo, "forecasts"), os.path.join(work, "forecasts"))
+    archive = os.path.join(work, "forecasts", "previous_foF2_plots")
+    for name in os.listdir(os.path.join(turn, "forecasts", "previous_foF2_plots")):
+        if re.fullmatch(r"\d{7}\.(gif|json|csv)", name):
+            shutil.copy(os.path.join(turn, "forecasts", "previous_foF2_plots", name), archive)
+    shutil.copy(os.path.join(demo, "norvane_foF2.ini"), work)
+    os.makedirs(os.path.join(work, "measurements"))
+    last = datetime.date.fromisoformat(record["days"][0]["date"]) - datetime.timedelta(days=1)
+    for first, end in ((f"{year - 9}-01-01", f"{year - 1}-12-27"), (f"{year}-01-03", str(last))):
+        subprocess.run([program, "-C", work, "--backfill", first, end],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.rename(archive, os.path.join(work, "archive"))
+    assert os.path.exists(os.path.join(work, "archive", f"{year - 9}001.gif"))
 
 
 def lay_out(web, demo, program, work, port):
@@ -307,6 +551,9 @@ def lay_out(web, demo, program, work, port):
                               os.path.join(stations, station, "archive") + "/")
         blocks.append(block)
     write_record(stations, "gibilmanna", record, "Gibilmanna", 2)
+    lay_out_decade(demo, program, stations, record)
+    block = blocks[0].replace("/foF2/rome", "/foF2/decade")
+    blocks.append(block.replace(os.path.join(stations, "rome"), os.path.join(stations, "decade")))
     with open(os.path.join(work, "nginx.conf"), "w") as file:
         file.write(f"""daemon off;
 master_process off;
@@ -315,7 +562,7 @@ error_log {work}/nginx-error.log;
 events {{}}
 http {{
     include /etc/nginx/mime.types;
-    log_format requests '$uri $status';
+    log_format requests '$uri $status $bytes_sent';
     access_log {work}/access.log requests;
     client_body_temp_path {work}/tmp;
     proxy_temp_path {work}/tmp;
@@ -377,17 +624,22 @@ def main(web, demo, program, work):
         profile = os.path.join(work, "profile")
         shutil.rmtree(profile, ignore_errors=True)
         driver.start(profile)
-        checks = [check_captions_and_freshness, check_archive_browser, check_without_javascript,
-                  lambda *a: check_second_station_and_phone(*a, os.path.join(work, "stations"))]
-        names = ["captions_and_freshness", "archive_browser", "without_javascript",
-                 "second_station_and_phone"]
-        for check, name in zip(checks, names):
+        checks = [check_first_view, check_captions_and_freshness, check_archive_browser,
+                  check_without_javascript, check_second_station_and_phone,
+                  check_quiet_and_failing, check_without_record, check_readout_and_files,
+                  check_month_across_year]
+        only = os.environ.get("PAGE_TEST_ONLY", "").split()
+        for check in checks:
+            name = check.__name__[len("check_"):]
+            if only and name not in only:
+                continue
             try:
-                check(driver, base, record, log)
+                check(driver, base, record, log, os.path.join(work, "stations"))
                 print(f"ok: {name}", flush=True)
                 passed += 1
             except AssertionError as error:
-                print(f"FAILED: {name}: {error!r}", flush=True)
+                line = traceback.extract_tb(error.__traceback__)[-1].lineno
+                print(f"FAILED: {name} (line {line}): {error!r}", flush=True)
                 failed += 1
         driver.go(f"{base}rome/#{record['days'][4]['date']}")
         shown_archive(driver, datetime.date.fromisoformat(record["days"][4]["date"]))
