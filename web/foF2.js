@@ -116,15 +116,9 @@ function percentText(value, digits) {
   return `${value < 0 ? MINUS : "+"}${text}%`;
 }
 
-// value to a hundredth, as the program's CSV writes it: the decimal nearest the binary value,
-// an exact half (5.625) to the even digit.
+// value to a hundredth, as the program's records and CSV give it: an exact half away from zero.
 function hundredths(value) {
-  const halves = value * 200;
-  if (Number.isInteger(value * 8) && Number.isInteger(halves) && Math.abs(halves % 2) === 1) {
-    const below = (halves - 1) / 2;
-    return ((below % 2 === 0 ? below : below + 1) / 100).toFixed(2);
-  }
-  return value.toFixed(2);
+  return roundTo(value, 100).toFixed(2);
 }
 
 function number(value) {

@@ -443,7 +443,7 @@ std::string day_csv_text(const DayRecord& record) {
     if (measurement.value) add_fixed(mhz_of(*measurement.value), 1);
     text += ',';
     if (const auto curve = forecast_curve_value(record.forecast, measurement.minute_of_day())) {
-      add_fixed(mhz_of(*curve), 2);
+      add_fixed(rounded(mhz_of(*curve), 2), 2);  // the number the records give
     }
     text += '\n';
   }

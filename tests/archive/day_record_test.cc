@@ -84,6 +84,13 @@ TEST(DayRecord, ItsFiguresAndCsvFollowTheForecastCurve) {
             "2026-12-05T00:30Z,4.5,4.05\n"
             "2026-12-05T12:00Z,0.0,\n"
             "2026-12-05T23:45Z,6.1,\n");
+
+  // At 16:15 the curve is 5.625 MHz: the record and the CSV round it alike, away from zero.
+  const DayRecord half =
+      make_day_record(record.day, record.station, record.forecast,
+                      {{16, 15, 57.0, "RM041_2026339161500.TXT"}}, record.drawn_at, record.program);
+  EXPECT_EQ(figures_of(half).newest->curve_mhz, 5.63);
+  EXPECT_EQ(day_csv_text(half), "time_ut,fof2_mhz,forecast_mhz\n2026-12-05T16:15Z,5.7,5.63\n");
 }
 
 TEST(DayRecord, IsWrittenOnlyWhenWhatItRecordsChanges) {
