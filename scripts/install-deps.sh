@@ -9,13 +9,17 @@
 #                                      (lintian, promtool from the package prometheus, and Apache
 #                                      and nginx, which serve the installed snippets)
 #   scripts/install-deps.sh monitoring ... and promtool (package prometheus), for the alert rules
-#   scripts/install-deps.sh browser    ... and what the web page's browser test needs
+#   scripts/install-deps.sh browser    ... and what the web page's browser test needs, with npm
+#                                      (Debian's, where the machine has none) and, through it, the
+#                                      npm packages that tests/web/package-lock.json pins (axe-core)
+#                                      in tests/web/node_modules
 #   scripts/install-deps.sh format     ... and clang-format and git, which check the sources' layout
 #
 # Installing needs root; a machine that already has everything needs nothing.
 set -eu
 
 packages="g++ make cmake libgif-dev nlohmann-json3-dev libgtest-dev"
+npm_packages=""
 for group in "$@"; do
   case "$group" in
     fuzz) packages="$packages clang-14 libclang-rt-14-dev" ;;
@@ -23,7 +27,11 @@ for group in "$@"; do
       packages="$packages dpkg-dev file binutils adduser man-db systemd lintian prometheus"
       packages="$packages apache2 nginx curl"
       ;;
-    browser) packages="$packages python3 chromium chromium-driver tzdata nginx" ;;
+    browser)
+      packages="$packages python3 chromium chromium-driver tzdata nginx"
+      command -v npm >/dev/null 2>&1 || packages="$packages npm"
+      npm_packages="$(cd "$(dirname "$0")/../tests/web" && pwd)"
+      ;;
     format) packages="$packages clang-format git" ;;
     monitoring) packages="$packages prometheus" ;;
     *)
@@ -33,13 +41,25 @@ for group in "$@"; do
   esac
 done
 
+# Installs the npm packages of the browser test, as its lock file pins them, unless they are
+# already in place for this lock file.
+npm_install() {
+  [ -n "$npm_packages" ] || return 0
+  [ "$npm_packages/node_modules/.package-lock.json" -nt "$npm_packages/package-lock.json" ] && return 0
+  echo "install-deps: installing the npm packages of $npm_packages"
+  (cd "$npm_packages" && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+}
+
 missing=""
 for package in $packages; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing="$missing $package"
   fi
 done
-[ -z "$missing" ] && exit 0
+if [ -z "$missing" ]; then
+  npm_install
+  exit 0
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "install-deps: these packages are missing:$missing; run this script as root" >&2
@@ -97,3 +117,4 @@ for server in $servers; do
     systemctl disable --now "$server.service" >/dev/null 2>&1 || true
   fi
 done
+npm_install
