@@ -246,6 +246,7 @@ void RunSession::add_to_summary(int day_index, const DayRecord& record, DrawnFro
     const sys_seconds newest = sys_days{day.date} + minutes{day.newest->minute};
     if (!summary_.newest_measurement || newest > *summary_.newest_measurement) {
       summary_.newest_measurement = newest;
+      summary_.newest = day.newest;
     }
   }
   day.current = state.current_outcome;

@@ -120,6 +120,8 @@ struct RunSummary {
   int pictures_written = 0;
   int archive_pictures_kept = 0;
   std::optional<std::chrono::sys_seconds> newest_measurement;
+  // That measurement: its value and the forecast curve's at its time, as its day gives them.
+  std::optional<NewestMeasurement> newest;
   // The archive's range once the run brought its index up to date; none when the index could
   // not be told (no usable archive folder).
   std::optional<ArchiveRange> archive;
