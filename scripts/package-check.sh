@@ -26,6 +26,13 @@ scratch=$(mktemp -d)
 exporter=/var/lib/prometheus/node-exporter
 made_exporter=""
 cleanup() {
+  # The web servers of a check that failed while they served.
+  if [ -f "$scratch/apache/pid" ]; then
+    apache2 -f "$scratch/apache/httpd.conf" -k stop 2>/dev/null || true
+  fi
+  if [ -f "$scratch/nginx/pid" ]; then
+    kill "$(cat "$scratch/nginx/pid")" 2>/dev/null || true
+  fi
   rm -rf "$scratch"
   if [ -n "$made_exporter" ]; then
     rm -rf "$exporter"

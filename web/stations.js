@@ -159,7 +159,8 @@ function show(item, status) {
 
 async function refreshStation(item) {
   const link = item.querySelector("a[href]");
-  if (!link) return;
+  // A station of another machine is only linked: its files are not this page's to read.
+  if (!link || new URL(link.href).origin !== location.origin) return;
   const [recordText, settingsText] = await Promise.all([
     fetchText(new URL("pictures/plotfoF2.json", link.href)),
     fetchText(new URL("page.conf", link.href)),
