@@ -49,17 +49,20 @@ if(norvane_prefix STREQUAL "/usr/")
              "${norvane_packaging_binary}/NEWS.Debian.gz")
 endif()
 
-# The web page's settings: a configuration file, which an administrator edits. The package makes
-# it a conffile, which dpkg keeps when edited; any other install leaves an existing one alone.
+# The web page's settings and the index of the stations (one line a station): configuration
+# files, which an administrator edits. The package makes them conffiles, which dpkg keeps when
+# edited; any other install leaves an existing one alone.
 if(norvane_prefix STREQUAL "/usr/")
   set(norvane_page_settings_dir "/etc/norvane-fof2")
 else()
   set(norvane_page_settings_dir "${norvane_prefix}etc/norvane-fof2")
 endif()
-if(NOT EXISTS "$ENV{DESTDIR}${norvane_page_settings_dir}/page.conf")
-  file(INSTALL DESTINATION "${norvane_page_settings_dir}" TYPE FILE
-       FILES "${norvane_packaging_source}/../web/page.conf")
-endif()
+foreach(norvane_page_file page.conf stations.html)
+  if(NOT EXISTS "$ENV{DESTDIR}${norvane_page_settings_dir}/${norvane_page_file}")
+    file(INSTALL DESTINATION "${norvane_page_settings_dir}" TYPE FILE
+         FILES "${norvane_packaging_source}/../web/${norvane_page_file}")
+  endif()
+endforeach()
 
 # Into /usr (the package), the web servers' snippets go where Debian's Apache and nginx look for
 # them, as conffiles, so that an upgrade brings their changes and keeps the administrator's. The

@@ -26,6 +26,13 @@ scratch=$(mktemp -d)
 exporter=/var/lib/prometheus/node-exporter
 made_exporter=""
 cleanup() {
+  # The web servers of a check that failed while they served.
+  if [ -f "$scratch/apache/pid" ]; then
+    apache2 -f "$scratch/apache/httpd.conf" -k stop 2>/dev/null || true
+  fi
+  if [ -f "$scratch/nginx/pid" ]; then
+    kill "$(cat "$scratch/nginx/pid")" 2>/dev/null || true
+  fi
   rm -rf "$scratch"
   if [ -n "$made_exporter" ]; then
     rm -rf "$exporter"
@@ -63,15 +70,16 @@ changelog_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version
   fail "packaging/debian/changelog is at $changelog_version, the package at $version"
 pass "the changelog's last entry is version $version"
 
-# The conffiles: the page's settings and the web servers' snippets, where Debian's Apache and
-# nginx look for them, each the file of web/ it comes from.
+# The conffiles: the page's settings, the index of the stations and the web servers' snippets,
+# where Debian's Apache and nginx look for them, each the file of web/ it comes from.
 dpkg-deb --ctrl-tarfile "$deb" | tar -xO ./conffiles | sort >"$scratch/conffiles"
 printf '%s\n' /etc/apache2/conf-available/norvane-fof2.conf /etc/nginx/snippets/norvane-fof2.conf \
-  /etc/norvane-fof2/page.conf >"$scratch/expected-conffiles"
+  /etc/norvane-fof2/page.conf /etc/norvane-fof2/stations.html >"$scratch/expected-conffiles"
 cmp -s "$scratch/conffiles" "$scratch/expected-conffiles" ||
   fail "the package's conffiles are: $(tr '\n' ' ' <"$scratch/conffiles")"
 for pair in apache.conf:/etc/apache2/conf-available/norvane-fof2.conf \
-  nginx.conf:/etc/nginx/snippets/norvane-fof2.conf page.conf:/etc/norvane-fof2/page.conf; do
+  nginx.conf:/etc/nginx/snippets/norvane-fof2.conf page.conf:/etc/norvane-fof2/page.conf \
+  stations.html:/etc/norvane-fof2/stations.html; do
   dpkg-deb --fsys-tarfile "$deb" | tar -xO ".${pair#*:}" | cmp -s - "web/${pair%%:*}" ||
     fail "${pair#*:} in the package is not web/${pair%%:*}"
 done
@@ -112,13 +120,14 @@ for path in /usr/bin/norvane_foF2 /usr/share/man/man1/norvane_foF2.1.gz \
   /lib/systemd/system/norvane-foF2@.path /usr/share/doc/norvane-fof2/README.md \
   /usr/share/doc/norvane-fof2/changelog.gz /usr/share/doc/norvane-fof2/changelog.Debian.gz \
   /usr/share/doc/norvane-fof2/copyright /usr/share/doc/norvane-fof2/examples/norvane_foF2.ini \
-  /usr/share/norvane-fof2/www/index.html /usr/share/doc/norvane-fof2/examples/web/nginx.conf \
+  /usr/share/norvane-fof2/www/index.html /usr/share/norvane-fof2/www/stations.js \
+  /usr/share/norvane-fof2/www/stations.css /usr/share/doc/norvane-fof2/examples/web/nginx.conf \
   /usr/share/doc/norvane-fof2/examples/cron.d/norvane-foF2 \
   /usr/share/doc/norvane-fof2/NEWS.Debian.gz \
   /usr/share/doc/norvane-fof2/examples/prometheus/norvane-foF2.rules.yml; do
   grep -qx "$path" "$scratch/contents" || fail "the package lacks $path"
 done
-if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_foF2_static|norvane_tests|/www/.*\.conf$|/lintian/' "$scratch/contents"; then
+if grep -E '^/usr/local|norvane_make_demo_data|norvane_benchmark|norvane_foF2_static|norvane_tests|/www/.*\.conf$|/www/stations\.html$|/lintian/' "$scratch/contents"; then
   fail "the package holds files it should not"
 fi
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/bin/norvane_foF2 >"$scratch/program"
@@ -340,8 +349,37 @@ done
 pass "the service may write only $(tr '\n' ' ' <"$scratch/writable")and not the settings file"
 
 # The installed snippets as the web servers read them, each served on a loopback port by a server
-# of its own that includes the conffile as it is: the page and its settings, with the headers
-# the page needs, page.conf as UTF-8 text.
+# of its own that includes the conffile with the folders of its station rome written as those of
+# the station above, as an administrator writes them: the page and its settings, with the headers
+# the page needs, page.conf as UTF-8 text; the index of the stations at /foF2/, which lists rome;
+# the page's script, the index's, and the JSON files sent compressed to a client that takes gzip;
+# a day's CSV as text/csv. The servers' workers read the station's files as another user would.
+chmod 755 "$scratch"
+csv=$(cd "$station/forecasts/previous_foF2_plots" && ls -- *.csv | head -n 1)
+[ -n "$csv" ] || fail "the station's run wrote no CSV in its archive"
+served_snippet() {
+  sed "s|/srv/norvane/rome/|$station/|g" "$1" >"$2"
+}
+served_index() {
+  location=$(curl -sS -o /dev/null -w '%{http_code} %{redirect_url}' "http://127.0.0.1:$1/foF2")
+  case "$location" in
+    "301 "*/foF2/) ;;
+    *) fail "$2 answered /foF2 with $location, not a redirect to /foF2/" ;;
+  esac
+  headers_of "$1" /foF2/ "$2" 'text/html'
+  curl -sS "http://127.0.0.1:$1/foF2/" | grep -qF '<li><a href="rome/">rome</a></li>' ||
+    fail "$2's index at /foF2/ does not list rome"
+  for path in /foF2/stations.js /foF2/rome/foF2.js /foF2/rome/pictures/plotfoF2.json \
+    /foF2/rome/archive/index.json; do
+    curl -sS -H 'Accept-Encoding: gzip' -D "$scratch/headers" -o "$scratch/body" \
+      "http://127.0.0.1:$1$path" || fail "$2 did not answer $path"
+    { tr -d '\r' <"$scratch/headers" | grep -qix 'Content-Encoding: gzip' &&
+      gunzip -t <"$scratch/body"; } ||
+      fail "$2 sent $path uncompressed to a client that takes gzip: $(cat "$scratch/headers")"
+  done
+  curl -sS -D - -o /dev/null "http://127.0.0.1:$1/foF2/rome/archive/$csv" | tr -d '\r' |
+    grep -qi '^Content-Type: text/csv' || fail "$2 does not send /foF2/rome/archive/$csv as text/csv"
+}
 headers_of() {
   curl -sS -D - -o /dev/null "http://127.0.0.1:$1$2" | tr -d '\r' >"$scratch/headers" ||
     fail "$3 did not answer $2"
@@ -367,15 +405,19 @@ LoadModule alias_module $modules/mod_alias.so
 LoadModule mime_module $modules/mod_mime.so
 LoadModule headers_module $modules/mod_headers.so
 LoadModule dir_module $modules/mod_dir.so
+LoadModule filter_module $modules/mod_filter.so
+LoadModule deflate_module $modules/mod_deflate.so
 TypesConfig /etc/mime.types
 DirectoryIndex index.html
-Include /etc/apache2/conf-available/norvane-fof2.conf
+Include $scratch/apache/norvane-fof2.conf
 EOF
+served_snippet /etc/apache2/conf-available/norvane-fof2.conf "$scratch/apache/norvane-fof2.conf"
 apache2 -f "$scratch/apache/httpd.conf" -k start 2>"$scratch/apache/start" ||
   fail "Apache does not start with the installed snippet: $(cat "$scratch/apache/start")"
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -f "$scratch/apache/pid" ] && break; sleep 0.2; done
 headers_of 58081 /foF2/rome/page.conf Apache 'text/plain; charset=utf-8'
 headers_of 58081 /foF2/rome/ Apache 'text/html'
+served_index 58081 Apache
 apache2 -f "$scratch/apache/httpd.conf" -k stop
 mkdir "$scratch/nginx"
 cat >"$scratch/nginx/nginx.conf" <<EOF
@@ -388,18 +430,20 @@ http {
     access_log off;
     server {
         listen 127.0.0.1:58082;
-        include /etc/nginx/snippets/norvane-fof2.conf;
+        include $scratch/nginx/norvane-fof2.conf;
     }
 }
 EOF
+served_snippet /etc/nginx/snippets/norvane-fof2.conf "$scratch/nginx/norvane-fof2.conf"
 nginx -c "$scratch/nginx/nginx.conf" -p "$scratch/nginx" -e "$scratch/nginx/error.log" \
   2>"$scratch/nginx/start" ||
   fail "nginx does not start with the installed snippet: $(cat "$scratch/nginx/start")"
 for _ in 1 2 3 4 5 6 7 8 9 10; do [ -f "$scratch/nginx/pid" ] && break; sleep 0.2; done
 headers_of 58082 /foF2/rome/page.conf nginx 'text/plain; charset=utf-8'
 headers_of 58082 /foF2/rome/ nginx 'text/html'
+served_index 58082 nginx
 kill "$(cat "$scratch/nginx/pid")"
-pass "Apache and nginx serve the page through the installed snippets, with its headers, and page.conf as UTF-8 text"
+pass "Apache and nginx serve the page through the installed snippets, with its headers, page.conf as UTF-8 text, the index of the stations at /foF2/, text compressed and CSV as text/csv"
 
 # Remove keeps the user, reinstall finds it, purge leaves no file of the package behind.
 dpkg -L norvane-fof2 >"$scratch/files"

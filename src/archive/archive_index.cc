@@ -83,6 +83,8 @@ class Index {
   void keep_year(int year, const YearFile& file, const Entries& entries);
   void write_index(bool from_listing, std::span<const Day> changed);
   void seal();
+  // The range write_index found; or, where it did not run, the range index.json gives.
+  std::optional<ArchiveRange> range();
 
   bool wrote() const { return wrote_; }
   bool failed() const { return failed_; }
@@ -95,6 +97,7 @@ class Index {
   std::string dir_;
   Diagnostics& diagnostics_;
   std::optional<Listing> listing_;
+  std::optional<ArchiveRange> range_;
   bool listed_ = false;
   bool wrote_ = false;
   bool failed_ = false;
@@ -268,13 +271,14 @@ void Index::write_index(bool from_listing, std::span<const Day> changed) {
                      has_format(read.value, index_format) && read.value.contains("years") &&
                      read.value["years"].is_array();
   std::set<int> years;
-  std::optional<std::string> first;
-  std::optional<std::string> last;
+  ArchiveRange range;
   const auto add = [&](const Day& day) {
     years.insert(day.year());
-    const std::string date = day.iso();
-    if (!first || date < *first) first = date;
-    if (!last || date > *last) last = date;
+    if (!range.first || day.date < *range.first) range.first = day.date;
+    if (!range.last || day.date > *range.last) range.last = day.date;
+  };
+  const auto date_json = [](const auto& date) {
+    return date ? Json(iso_date(*date)) : Json(nullptr);
   };
   if (from_listing || !sound) {
     const Listing* folder = listing();
@@ -301,9 +305,29 @@ void Index::write_index(bool from_listing, std::span<const Day> changed) {
   const Json index = {{"format", index_format},
                       {"version", json_format_version},
                       {"years", Json(years)},
-                      {"first", first ? Json(*first) : Json(nullptr)},
-                      {"last", last ? Json(*last) : Json(nullptr)}};
+                      {"first", date_json(range.first)},
+                      {"last", date_json(range.last)}};
   if (!sound || read.value != index) write(path, index, 2);
+  range_ = range;
+}
+
+std::optional<ArchiveRange> Index::range() {
+  if (range_) return range_;
+  const JsonRead read = read_json_file(index_path());
+  if (read.status != JsonRead::Status::read || !has_format(read.value, index_format)) {
+    return std::nullopt;
+  }
+  ArchiveRange range;
+  for (const auto& [key, end] :
+       {std::pair{"first", &range.first}, std::pair{"last", &range.last}}) {
+    const auto date = read.value.find(key);
+    if (date == read.value.end()) return std::nullopt;
+    if (date->is_null()) continue;
+    if (!date->is_string()) return std::nullopt;
+    *end = read_date(date->get_ref<const std::string&>());
+    if (!*end) return std::nullopt;
+  }
+  return range;
 }
 
 void Index::seal() {
@@ -333,18 +357,20 @@ bool archive_index_sealed(const std::string& archive_dir) {
          folder.st_mtim.tv_nsec == index.st_mtim.tv_nsec;
 }
 
-void update_archive_index(const std::string& archive_dir, std::span<const Day> drawn,
-                          std::span<const Day> changed, bool sealed, Diagnostics& diagnostics) {
+std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
+                                                 std::span<const Day> drawn,
+                                                 std::span<const Day> changed, bool sealed,
+                                                 Diagnostics& diagnostics) {
   Index index(archive_dir, diagnostics);
   if (!sealed) {
     const auto* folder = index.listing();
-    if (folder == nullptr) return;
+    if (folder == nullptr) return std::nullopt;
     std::set<int> years = folder->year_files;
     for (const auto& [year, days] : folder->pictures) years.insert(year);
     for (const int year : years) index.check_year(year);
     index.write_index(true, changed);
     index.seal();
-    return;
+    return index.range();
   }
   // Sealed: only the years of the days drawn may have changed, by this run's writes or by a
   // year file put back in place, older than a record of a day drawn.
@@ -375,6 +401,7 @@ void update_archive_index(const std::string& archive_dir, std::span<const Day> d
     index.write_index(listed, changed);
   }
   if (index.wrote() || !changed.empty()) index.seal();
+  return index.range();
 }
 
 }  // namespace norvane

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "state/day.h"
+#include "state/run_summary.h"
 #include "util/diagnostics.h"
 
 namespace norvane {
@@ -39,8 +40,11 @@ bool archive_index_sealed(const std::string& archive_dir);
 // archive_index_sealed said before it wrote anything; when that is false (a backfill, which lets
 // other runs have the lock between days, always passes false) every year is checked against its
 // records. Failures are reported to `diagnostics`; a folder that is missing was reported by the
-// pictures' failures.
-void update_archive_index(const std::string& archive_dir, std::span<const Day> drawn,
-                          std::span<const Day> changed, bool sealed, Diagnostics& diagnostics);
+// pictures' failures. Returns the archive's range as the index now tells it (read from index.json
+// when nothing had to be written), for the run record; none when it could not be told.
+std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
+                                                 std::span<const Day> drawn,
+                                                 std::span<const Day> changed, bool sealed,
+                                                 Diagnostics& diagnostics);
 
 }  // namespace norvane

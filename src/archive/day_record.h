@@ -74,6 +74,17 @@ struct DayFigures {
 };
 DayFigures figures_of(const DayRecord& record);
 
+// A day's lowest and highest value, each with the time of the earliest measurement that has it
+// (the run record gives them; the index gives the values alone, as DayFigures' min_mhz and
+// max_mhz, which are these).
+struct DayExtremes {
+  std::optional<MeasuredValue> lowest;
+  std::optional<MeasuredValue> highest;
+};
+DayExtremes extremes_of(const DayRecord& record);
+// The JSON of one of them: {"time": "HH:MM", "value_mhz": x}, or null.
+Json measured_value_json(const std::optional<MeasuredValue>& value);
+
 // A record's head: whose day it is, the forecast drawn, the figures of its measurements, and a
 // digest of the measurements drawn.
 struct RecordHead {

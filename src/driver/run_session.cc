@@ -216,8 +216,8 @@ void RunSession::draw_day(int day_index) {
 
 void RunSession::index_archive() {
   if (state_.forecast_dir_status == FolderStatus::usable) {
-    update_archive_index(archive_folder_of(state_), drawn_days_, changed_days_, archive_sealed_,
-                         diagnostics_);
+    summary_.archive = update_archive_index(archive_folder_of(state_), drawn_days_, changed_days_,
+                                            archive_sealed_, diagnostics_);
   }
   drawn_days_.clear();
   changed_days_.clear();
@@ -237,11 +237,16 @@ void RunSession::add_to_summary(int day_index, const DayRecord& record, DrawnFro
   day.files_with_value = figures.with_value;
   day.files_without_value = figures.without_value;
   day.newest = figures.newest;
+  const DayExtremes extremes = extremes_of(record);
+  day.lowest = extremes.lowest;
+  day.highest = extremes.highest;
+  day.mean_deviation_percent = figures.mean_deviation_percent;
   day.drawn_from = drawn_from;
   if (day.newest) {
     const sys_seconds newest = sys_days{day.date} + minutes{day.newest->minute};
     if (!summary_.newest_measurement || newest > *summary_.newest_measurement) {
       summary_.newest_measurement = newest;
+      summary_.newest = day.newest;
     }
   }
   day.current = state.current_outcome;

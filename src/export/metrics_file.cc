@@ -45,7 +45,18 @@ std::size_t utf8_sequence_length(std::string_view text) {
 
 constexpr std::string_view newest_measurement_name =
     "norvane_fof2_newest_measurement_timestamp_seconds";
+constexpr std::string_view newest_value_name = "norvane_fof2_newest_measurement_mhz";
+constexpr std::string_view newest_curve_name = "norvane_fof2_newest_curve_mhz";
 constexpr std::string_view days_without_forecast_name = "norvane_fof2_days_without_forecast";
+
+// A sample's value: an integer as it is, a value in MHz in the shortest form that reads back as
+// the same number ("7.3", "8.25").
+std::string sample_text(std::int64_t value) { return std::to_string(value); }
+std::string sample_text(double value) {
+  char text[32];
+  const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+  return error == std::errc{} ? std::string(text, end) : "NaN";
+}
 
 // The labels of every sample of the station's file.
 std::string labels_of(std::string_view station_folder) {
@@ -53,8 +64,9 @@ std::string labels_of(std::string_view station_folder) {
 }
 
 // One metric: its HELP and TYPE lines and its one sample; nothing when it has no value.
+template <typename Number>
 void add_gauge(std::string& out, std::string_view name, std::string_view help,
-               const std::string& labels, std::optional<std::int64_t> value) {
+               const std::string& labels, std::optional<Number> value) {
   if (!value) return;
   out += "# HELP ";
   out += name;
@@ -66,8 +78,12 @@ void add_gauge(std::string& out, std::string_view name, std::string_view help,
   out += name;
   out += labels;
   out += ' ';
-  out += std::to_string(*value);
+  out += sample_text(*value);
   out += '\n';
+}
+void add_gauge(std::string& out, std::string_view name, std::string_view help,
+               const std::string& labels, std::int64_t value) {
+  add_gauge(out, name, help, labels, std::optional<std::int64_t>(value));
 }
 
 }  // namespace
@@ -103,27 +119,26 @@ StandingFigures read_standing_figures(const std::string& path, std::string_view 
   auto file = InputFile::open(path, &error);
   if (!file) return figures;
   const std::string labels = labels_of(station_folder);
-  // The sample of `name`, from a line `name{labels} value`.
-  const auto sample = [&](std::string_view line, std::string_view name) {
-    std::optional<std::int64_t> value;
-    if (!line.starts_with(name)) return value;
+  // The sample of `name`, from a line `name{labels} value`, into `value` when it is one.
+  const auto sample = [&]<typename Number>(std::string_view line, std::string_view name,
+                                           std::optional<Number>& value) {
+    if (!line.starts_with(name)) return;
     line.remove_prefix(name.size());
     if (!line.starts_with(labels) || line.size() <= labels.size() || line[labels.size()] != ' ') {
-      return value;
+      return;
     }
     line.remove_prefix(labels.size() + 1);
-    std::int64_t number = 0;
+    Number number{};
     const auto [end, result] = std::from_chars(line.data(), line.data() + line.size(), number);
     if (result == std::errc{} && end == line.data() + line.size()) value = number;
-    return value;
   };
   // The file this program writes is a few lines long; a longer one is not read to its end.
   std::string line;
   for (int lines = 0; lines < 100 && file->read_line(line); ++lines) {
-    if (auto value = sample(line, newest_measurement_name)) figures.newest_measurement = value;
-    if (auto value = sample(line, days_without_forecast_name)) {
-      figures.days_without_forecast = value;
-    }
+    sample(line, newest_measurement_name, figures.newest_measurement);
+    sample(line, newest_value_name, figures.newest_measurement_mhz);
+    sample(line, newest_curve_name, figures.newest_curve_mhz);
+    sample(line, days_without_forecast_name, figures.days_without_forecast);
   }
   return figures;
 }
@@ -135,7 +150,13 @@ std::string metrics_text(const RunSummary& summary, const StandingFigures& stand
     return summary.drew ? std::optional<std::int64_t>(value) : std::nullopt;
   };
   std::optional<std::int64_t> newest = standing.newest_measurement;
-  if (summary.newest_measurement) newest = summary.newest_measurement->time_since_epoch().count();
+  std::optional<double> newest_mhz = standing.newest_measurement_mhz;
+  std::optional<double> newest_curve = standing.newest_curve_mhz;
+  if (summary.newest_measurement) {
+    newest = summary.newest_measurement->time_since_epoch().count();
+    newest_mhz = summary.newest ? summary.newest->value_mhz : std::nullopt;
+    newest_curve = summary.newest ? summary.newest->curve_mhz : std::nullopt;
+  }
   std::optional<std::int64_t> without_forecast = standing.days_without_forecast;
   if (summary.drew) without_forecast = summary.days_without_forecast;
 
@@ -145,14 +166,23 @@ std::string metrics_text(const RunSummary& summary, const StandingFigures& stand
             summary.finished.time_since_epoch().count());
   add_gauge(out, "norvane_fof2_last_run_success",
             "1 when the last run of norvane_foF2 succeeded (exit status 0), else 0.", labels,
-            summary.success ? 1 : 0);
+            std::optional<std::int64_t>(summary.success ? 1 : 0));
   add_gauge(out, "norvane_fof2_last_run_warnings",
             "Warnings the last run of norvane_foF2 printed, each distinct one counted once.",
-            labels, summary.warnings);
+            labels, std::optional<std::int64_t>(summary.warnings));
   add_gauge(out, newest_measurement_name,
             "Time of the newest measurement file drawn, from its name, in seconds since the "
             "epoch; a run that drew none repeats the value before it.",
             labels, newest);
+  add_gauge(out, newest_value_name,
+            "Value of the newest measurement drawn, in MHz; left out when it has none; a run "
+            "that drew none repeats the value before it.",
+            labels, newest_mhz);
+  add_gauge(out, newest_curve_name,
+            "Value the forecast curve shows at the time of the newest measurement drawn, in "
+            "MHz; left out where no curve is drawn; a run that drew none repeats the value "
+            "before it.",
+            labels, newest_curve);
   add_gauge(out, days_without_forecast_name,
             "Figures of the six days drawn without a forecast curve (no forecast file, or one "
             "without a value); a run that drew nothing repeats the value before it.",

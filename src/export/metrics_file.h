@@ -2,8 +2,9 @@
 // A station that stops (a dead ionosonde, a share that no longer mounts, a run that fails every
 // time) shows on its page only as pictures that stop changing. The metrics file tells the
 // station's monitoring instead: after each run it holds when the run ended, whether it
-// succeeded, the time of the newest measurement drawn and how many pictures were written and
-// kept, in the Prometheus text format that the node exporter's textfile collector reads. Alert
+// succeeded, the time of the newest measurement drawn, its value and the forecast curve's at its
+// time (from which an alert tells a storm), and how many pictures were written and kept, in the
+// Prometheus text format that the node exporter's textfile collector reads. Alert
 // rules then say when a station fails or goes quiet.
 //
 // The file is written as the pictures are, through a temporary file and a rename, so that the
@@ -32,6 +33,8 @@ namespace norvane {
 // they were.
 struct StandingFigures {
   std::optional<std::int64_t> newest_measurement;  // seconds since the epoch
+  std::optional<double> newest_measurement_mhz;    // its value
+  std::optional<double> newest_curve_mhz;          // the forecast curve's at its time
   std::optional<std::int64_t> days_without_forecast;
 };
 
@@ -41,7 +44,9 @@ StandingFigures read_standing_figures(const std::string& path, std::string_view 
 
 // The metrics of `summary` in the Prometheus text format (version 0.0.4), each sample labelled
 // with station="<summary.station_folder>". Where the run did not say (it drew nothing, or no
-// measurement), `standing` gives the newest measurement and the days without a forecast.
+// measurement), `standing` gives the newest measurement (its time, value and curve) and the days
+// without a forecast. A value that is not there (a newest measurement without a value, no curve
+// at its time) is left out, as Prometheus has it, rather than written as a number.
 std::string metrics_text(const RunSummary& summary, const StandingFigures& standing = {});
 
 // Writes the metrics of `summary` as the whole new content of `path`, the run's success being

@@ -51,6 +51,21 @@ struct NewestMeasurement {
   bool operator==(const NewestMeasurement&) const = default;
 };
 
+// A measurement with a value: its time of day, in minutes after 00:00 UT, and its value.
+struct MeasuredValue {
+  int minute = 0;
+  double value_mhz = 0;
+  bool operator==(const MeasuredValue&) const = default;
+};
+
+// The first and the last day that the archive has a picture of, as its index tells them (none
+// of either in an empty archive).
+struct ArchiveRange {
+  std::optional<std::chrono::year_month_day> first;
+  std::optional<std::chrono::year_month_day> last;
+  bool operator==(const ArchiveRange&) const = default;
+};
+
 // One day's figure and what became of its pictures.
 struct DaySummary {
   using Picture = PictureOutcome;
@@ -70,8 +85,13 @@ struct DaySummary {
   // (a green tick).
   int files_with_value = 0;
   int files_without_value = 0;
-  // The newest of them.
+  // The newest of them; the lowest and the highest value, each at the earliest of the
+  // measurements that have it; and how far the values lie from the forecast curve on average,
+  // in percent (archive/day_record.h, DayFigures, says over which).
   std::optional<NewestMeasurement> newest;
+  std::optional<MeasuredValue> lowest;
+  std::optional<MeasuredValue> highest;
+  std::optional<double> mean_deviation_percent;
   DrawnFrom drawn_from = DrawnFrom::folder;
 
   Picture current = Picture::not_written;
@@ -100,6 +120,11 @@ struct RunSummary {
   int pictures_written = 0;
   int archive_pictures_kept = 0;
   std::optional<std::chrono::sys_seconds> newest_measurement;
+  // That measurement: its value and the forecast curve's at its time, as its day gives them.
+  std::optional<NewestMeasurement> newest;
+  // The archive's range once the run brought its index up to date; none when the index could
+  // not be told (no usable archive folder).
+  std::optional<ArchiveRange> archive;
   // The days drawn without a forecast curve (no forecast file, or one without a value).
   int days_without_forecast = 0;
   // Whether any day was drawn: a run that could not start (the lock not had, the settings

@@ -42,7 +42,8 @@ TEST(ArchiveIndex, ListsEveryPictureWithWhatItsRecordTellsAndIsSealed) {
     "year": 2026, "days": [)" + older_entry +
                                 "]}");
   EXPECT_FALSE(archive_index_sealed(folder.path()));
-  update_archive_index(folder.path(), {}, {}, false, diagnostics);
+  const ArchiveRange range{2025y / December / 31d, 2026y / January / 2d};
+  EXPECT_EQ(update_archive_index(folder.path(), {}, {}, false, diagnostics), range);
   EXPECT_EQ(messages.str(), "");
   EXPECT_TRUE(archive_index_sealed(folder.path()));
 
@@ -64,11 +65,11 @@ TEST(ArchiveIndex, ListsEveryPictureWithWhatItsRecordTellsAndIsSealed) {
   // of the index (its pictures' failures tell).
   struct stat before {};
   ::stat((folder / "2026.json").c_str(), &before);
-  update_archive_index(folder.path(), {}, {}, true, diagnostics);
+  EXPECT_EQ(update_archive_index(folder.path(), {}, {}, true, diagnostics), range);
   struct stat after {};
   ::stat((folder / "2026.json").c_str(), &after);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
-  update_archive_index(folder / "missing/", {}, {}, false, diagnostics);
+  EXPECT_EQ(update_archive_index(folder / "missing/", {}, {}, false, diagnostics), std::nullopt);
   EXPECT_FALSE(diagnostics.failed()) << messages.str();
 }
 

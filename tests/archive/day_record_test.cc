@@ -65,24 +65,32 @@ TEST(DayRecord, KeepsWhatWasDrawnExactlyAndRefusesWhatItCannotBe) {
 }
 
 TEST(DayRecord, ItsFiguresAndCsvFollowTheForecastCurve) {
-  const DayRecord record = sample_record();
+  DayRecord record = sample_record();
+  // 14:00 has the value of 23:45.
+  record.measurements.insert(record.measurements.end() - 1,
+                             {14, 60, 61.0, "RM041_2026339140000.TXT"});
   const DayFigures figures = figures_of(record);
-  EXPECT_EQ(figures.with_value, 3);
+  EXPECT_EQ(figures.with_value, 4);
   EXPECT_EQ(figures.without_value, 1);
   EXPECT_EQ(figures.min_mhz, 0.11 / 10);
   EXPECT_EQ(figures.max_mhz, 6.1);
+  // The highest value, 6.1 MHz, is that of 14:00 and 23:45: the earliest is given.
+  const DayExtremes extremes = extremes_of(record);
+  EXPECT_EQ(extremes.lowest, (MeasuredValue{12 * 60, 0.11 / 10}));
+  EXPECT_EQ(extremes.highest, (MeasuredValue{14 * 60, 6.1}));
   ASSERT_TRUE(figures.newest);
   EXPECT_EQ(figures.newest->minute, 23 * 60 + 45);
   EXPECT_EQ(figures.newest->forecast_mhz, 6.3);
   EXPECT_EQ(figures.newest->curve_mhz, std::nullopt);  // no curve after 23 UT
-  // 00:30 lies half-way between the dots of 4.0 and 4.1 MHz: 4.5 is 11.1 % above 4.05. 12:00
-  // has no dot, 23:45 no curve: the mean is of 00:30 alone.
-  EXPECT_EQ(figures.mean_deviation_percent, 11.1);
+  // 00:30 lies half-way between the dots of 4.0 and 4.1 MHz: 4.5 is 11.1 % above 4.05; 6.1 at
+  // 14:00 is 12.9 % above 5.4. 12:00 has no dot, 23:45 no curve.
+  EXPECT_EQ(figures.mean_deviation_percent, 12.0);
   EXPECT_EQ(day_csv_text(record),
             "time_ut,fof2_mhz,forecast_mhz\n"
             "2026-12-05T00:15Z,,4.03\n"
             "2026-12-05T00:30Z,4.5,4.05\n"
             "2026-12-05T12:00Z,0.0,\n"
+            "2026-12-05T14:00Z,6.1,5.40\n"
             "2026-12-05T23:45Z,6.1,\n");
 
   // At 16:15 the curve is 5.625 MHz: the record and the CSV round it alike, away from zero.

@@ -172,9 +172,11 @@ TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
   ASSERT_TRUE(session.prepare(work.path(), seconds(1)));
   session.use_days(2026y / December / 10d, 2026y / December / 10d);
   for (int day = 1; day <= 6; ++day) session.draw_day(day);
+  session.index_archive();
   session.finish();
 
   const RunSummary& summary = session.summary();
+  EXPECT_EQ(summary.archive, (ArchiveRange{2026y / December / 5d, 2026y / December / 10d}));
   EXPECT_EQ(summary.station, "Rome");  // the first line of the first file
   EXPECT_EQ(summary.station_folder, std::filesystem::path(work.path()).parent_path().filename());
   EXPECT_EQ(summary.finished, sys_days{2026y / December / 10d} + 9h);
@@ -192,6 +194,9 @@ TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
   EXPECT_EQ(today.newest->minute, 13 * 60 + 15);
   EXPECT_EQ(today.newest->value_mhz, std::nullopt);
   EXPECT_EQ(today.newest->forecast_mhz, 8.1);
+  EXPECT_EQ(today.lowest, (MeasuredValue{13 * 60, 7.0}));
+  EXPECT_EQ(today.highest, (MeasuredValue{12 * 60 + 45, 7.3}));
+  EXPECT_TRUE(today.mean_deviation_percent.has_value());
   EXPECT_EQ(today.current, PictureOutcome::written);
   EXPECT_EQ(today.archive, PictureOutcome::written);
   EXPECT_EQ(summary.days[0].files_with_value, 0);

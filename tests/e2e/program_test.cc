@@ -319,6 +319,9 @@ TEST(Program, MetricsFileTellsWhatEachRunDidAndOnlyWarnsWhenItCannotBeWritten) {
   if (local_today() == day) {
     EXPECT_EQ(metric("m.prom", "newest_measurement_timestamp_seconds"),
               std::to_string(newest.time_since_epoch().count()));
+    // Its value, 2 + 6 + 23 / 4 MHz; no curve is drawn after 23:00 UT.
+    EXPECT_EQ(metric("m.prom", "newest_measurement_mhz"), "13.8");
+    EXPECT_EQ(metric("m.prom", "newest_curve_mhz"), "");
   }
 
   const auto unwritable = testing::run_program(work.path(), {.arguments = {"--metrics=no/m.prom"}});
@@ -449,6 +452,8 @@ TEST(Program, ARunAndTheCheckAgreeOnWarningsAndMonitoringSeesThem) {
   EXPECT_EQ(metric_sample(refused, "last_run_success", station), "0");
   EXPECT_EQ(metric_sample(refused, "last_run_warnings", station), "0");
   EXPECT_EQ(metric_sample(refused, "newest_measurement_timestamp_seconds", station), newest);
+  EXPECT_EQ(metric_sample(refused, "newest_measurement_mhz", station),
+            metric_sample(metrics, "newest_measurement_mhz", station));
   EXPECT_EQ(metric_sample(refused, "days_without_forecast", station),
             std::to_string(without_forecast));
   EXPECT_EQ(refused.find("pictures_written"), std::string::npos) << refused;

@@ -49,6 +49,9 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
   day.current = Picture::written;
   day.files_without_value = 6;
   day.newest = NewestMeasurement{23 * 60 + 45, 7.3, std::nullopt, 7.55, -3.3};
+  day.lowest = MeasuredValue{4 * 60 + 15, 2.4};
+  day.highest = MeasuredValue{13 * 60, 11.0};
+  day.mean_deviation_percent = -0.8;
   summary.days.push_back(day);
   day.newest->value_mhz.reset();  // the newest measurement gave no value
   day.newest->forecast_mhz = 8.1;
@@ -56,6 +59,7 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
   day.drawn_from = DrawnFrom::folder_and_record;
   summary.days.push_back(day);
   summary.days.push_back(day_of(2026y / December / 10d, Picture::failed));  // nothing drawn
+  summary.archive = ArchiveRange{2025y / December / 8d, 2026y / December / 10d};
 
   std::ostringstream messages;
   Diagnostics diagnostics(testing::into(messages));
@@ -74,13 +78,23 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
               "current": "written", "archive": "unchanged", "drawn_from": "folder",
               "measurements": {"with_value": 90, "without_value": 6},
               "newest": {"time": "23:45", "value_mhz": 7.3, "forecast_mhz": null,
-                         "curve_mhz": 7.55, "deviation_percent": -3.3}})"));
+                         "curve_mhz": 7.55, "deviation_percent": -3.3},
+              "lowest": {"time": "04:15", "value_mhz": 2.4},
+              "highest": {"time": "13:00", "value_mhz": 11.0},
+              "mean_deviation_percent": -0.8})"));
   EXPECT_EQ(record["days"][1]["newest"],
             Json::parse(R"({"time": "23:45", "value_mhz": null, "forecast_mhz": 8.1,
                             "curve_mhz": 7.55, "deviation_percent": null})"));
   EXPECT_EQ(record["days"][1]["drawn_from"], "folder and record");
   EXPECT_EQ(record["days"][2]["newest"], nullptr);
   EXPECT_EQ(record["days"][2]["archive"], "failed");
+  EXPECT_EQ(record["days"][2]["lowest"], nullptr);
+  EXPECT_EQ(record["days"][2]["mean_deviation_percent"], nullptr);
+  EXPECT_EQ(record["archive"], Json::parse(R"({"first": "2025-12-08", "last": "2026-12-10"})"));
+
+  summary.archive.reset();  // the archive's range could not be told
+  write_run_record(folder.path(), summary, diagnostics);
+  EXPECT_EQ(json_in(folder, "plotfoF2.json")["archive"], nullptr);
 
   write_run_record(folder / "missing/", summary, diagnostics);
   EXPECT_TRUE(diagnostics.failed());

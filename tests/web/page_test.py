@@ -479,6 +479,48 @@ def check_month_across_year(driver, base, record, log, stations):
     assert_accessible(driver, "a month across the turn of a year")
 
 
+def check_station_index(driver, base, record, log, stations):
+    """The index at /foF2/: each station with its latest value and last run, gibilmanna's two
+    hours old marked; its links lead to the pages; without JavaScript, a list of links."""
+    items = "return [...document.querySelectorAll('#stations > li')].map(li => ({" \
+        "text: li.innerText, warned: li.classList.contains('warned'), " \
+        "link: li.querySelector('a').href, details: li.querySelectorAll('.detail').length}))"
+    driver.go(base.rstrip("/"))  # /foF2 leads to /foF2/
+    shown = driver.wait_for("the stations' figures", items + ".filter(i => i.details).length == 2 "
+                            "&& " + items[7:])
+    assert driver.run("return location.href") == base, driver.run("return location.href")
+    rome, gibilmanna = shown
+    newest = [day["newest"] for day in record["days"] if day["newest"]][-1]
+    for item in shown:
+        assert f"Latest: {newest['value_mhz']:.1f} MHz at {newest['time']} UT" in item["text"], item
+    assert "Last run at" in rome["text"] and not rome["warned"], rome
+    assert gibilmanna["warned"] and "Out of date: no run since" in gibilmanna["text"], gibilmanna
+    assert "Gibilmanna" in gibilmanna["text"] and "2 hours ago" in gibilmanna["text"], gibilmanna
+    assert_accessible(driver, "the index of the stations")
+    driver.cdp("Emulation.setEmulatedMedia",
+               {"features": [{"name": "prefers-color-scheme", "value": "dark"}]})
+    try:
+        assert driver.run("return getComputedStyle(document.body).backgroundColor") != \
+            "rgb(244, 245, 247)"
+        assert_accessible(driver, "the index of the stations in a dark scheme")
+    finally:
+        driver.cdp("Emulation.setEmulatedMedia", {"features": []})
+    driver.click("#stations > li:nth-child(2) a")
+    driver.wait_for("gibilmanna's page", "return location.href === arguments[0]",
+                    base + "gibilmanna/")
+    driver.wait_for("the six pictures", SETTLED, "#recent")
+    driver.cdp("Emulation.setScriptExecutionDisabled", {"value": True})
+    try:
+        driver.go(base)
+        time.sleep(0.5)
+        root = driver.cdp("DOM.getDocument", {"depth": -1})["root"]["nodeId"]
+        html = driver.cdp("DOM.getOuterHTML", {"nodeId": root})["outerHTML"]
+    finally:
+        driver.cdp("Emulation.setScriptExecutionDisabled", {"value": False})
+    assert re.search(r'<ul id="stations">\s*<li><a href="rome/">rome</a></li>\s*'
+                     r'<li><a href="gibilmanna/">gibilmanna</a></li>\s*</ul>', html), html
+
+
 def write_record(stations, station, record, name, hours_old):
     changed = dict(record, station=name)
     finished = datetime.datetime.now(datetime.timezone.utc) - datetime.timedelta(hours=hours_old)
@@ -534,10 +576,20 @@ def lay_out(web, demo, program, work, port):
                     ignore=shutil.ignore_patterns("*.conf"))
     os.makedirs(os.path.join(work, "etc"))
     shutil.copy(os.path.join(web, "page.conf"), os.path.join(work, "etc"))
+    # The index of the stations lists both, as an administrator adds a line for each.
+    with open(os.path.join(web, "stations.html")) as file:
+        index = file.read().replace('<li><a href="rome/">rome</a></li>\n',
+                                    '<li><a href="rome/">rome</a></li>\n'
+                                    '<li><a href="gibilmanna/">gibilmanna</a></li>\n')
+    with open(os.path.join(work, "etc", "stations.html"), "w") as file:
+        file.write(index)
     stations = os.path.join(work, "stations")
     with open(os.path.join(web, "nginx.conf")) as file:
-        snippet = file.read()
-    blocks = []
+        # What comes before the block of rome (the index of the stations) is there once.
+        common, snippet = file.read().split("# The station rome.", 1)
+        snippet = "# The station rome." + snippet
+    common = common.replace("/usr/share/norvane-fof2/www/", os.path.join(work, "www") + "/")
+    blocks = [common.replace("/etc/norvane-fof2", os.path.join(work, "etc"))]
     for station in ("rome", "gibilmanna"):
         shutil.copytree(os.path.join(demo, "pictures"), os.path.join(stations, station, "pictures"))
         shutil.copytree(os.path.join(demo, "forecasts", "previous_foF2_plots"),
@@ -552,7 +604,7 @@ def lay_out(web, demo, program, work, port):
         blocks.append(block)
     write_record(stations, "gibilmanna", record, "Gibilmanna", 2)
     lay_out_decade(demo, program, stations, record)
-    block = blocks[0].replace("/foF2/rome", "/foF2/decade")
+    block = blocks[1].replace("/foF2/rome", "/foF2/decade")  # blocks[0]: the index
     blocks.append(block.replace(os.path.join(stations, "rome"), os.path.join(stations, "decade")))
     with open(os.path.join(work, "nginx.conf"), "w") as file:
         file.write(f"""daemon off;
@@ -627,7 +679,7 @@ def main(web, demo, program, work):
         checks = [check_first_view, check_captions_and_freshness, check_archive_browser,
                   check_without_javascript, check_second_station_and_phone,
                   check_quiet_and_failing, check_without_record, check_readout_and_files,
-                  check_month_across_year]
+                  check_month_across_year, check_station_index]
         only = os.environ.get("PAGE_TEST_ONLY", "").split()
         for check in checks:
             name = check.__name__[len("check_"):]
