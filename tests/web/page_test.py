@@ -677,9 +677,9 @@ def main(web, demo, program, work):
         shutil.rmtree(profile, ignore_errors=True)
         driver.start(profile)
         checks = [check_first_view, check_captions_and_freshness, check_archive_browser,
-                  check_without_javascript, check_second_station_and_phone,
+                  check_without_javascript, check_station_index, check_second_station_and_phone,
                   check_quiet_and_failing, check_without_record, check_readout_and_files,
-                  check_month_across_year, check_station_index]
+                  check_month_across_year]
         only = os.environ.get("PAGE_TEST_ONLY", "").split()
         for check in checks:
             name = check.__name__[len("check_"):]
