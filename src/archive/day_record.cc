@@ -302,9 +302,10 @@ Json measured_value_json(const std::optional<MeasuredValue>& value) {
   return entry;
 }
 
-DayFigures figures_of(const DayRecord& record) {
+DayFigures figures_of(const DayRecord& record) { return figures_of(record, extremes_of(record)); }
+
+DayFigures figures_of(const DayRecord& record, const DayExtremes& extremes) {
   DayFigures figures;
-  const DayExtremes extremes = extremes_of(record);
   if (extremes.lowest) figures.min_mhz = extremes.lowest->value_mhz;
   if (extremes.highest) figures.max_mhz = extremes.highest->value_mhz;
   double deviations = 0;

@@ -61,26 +61,13 @@ struct DayRecord {
   bool same_figure(const DayRecord& other) const;
 };
 
-// What the index and the run record tell of a day: its counts, its newest measurement, its
-// lowest and highest value and how far its values lie from the forecast curve, on average.
-struct DayFigures {
-  int with_value = 0;
-  int without_value = 0;
-  std::optional<NewestMeasurement> newest;
-  std::optional<double> min_mhz;
-  std::optional<double> max_mhz;
-  std::optional<double> mean_deviation_percent;
-  bool operator==(const DayFigures&) const = default;
-};
+// What the index and the run record tell of a day (state/run_summary.h), from its record.
 DayFigures figures_of(const DayRecord& record);
+// The same, given the record's extremes (extremes_of), so that a caller that wants both walks
+// the measurements for them once.
+DayFigures figures_of(const DayRecord& record, const DayExtremes& extremes);
 
-// A day's lowest and highest value, each with the time of the earliest measurement that has it
-// (the run record gives them; the index gives the values alone, as DayFigures' min_mhz and
-// max_mhz, which are these).
-struct DayExtremes {
-  std::optional<MeasuredValue> lowest;
-  std::optional<MeasuredValue> highest;
-};
+// A day's lowest and highest value with their times (state/run_summary.h), from its record.
 DayExtremes extremes_of(const DayRecord& record);
 // The JSON of one of them: {"time": "HH:MM", "value_mhz": x}, or null.
 Json measured_value_json(const std::optional<MeasuredValue>& value);

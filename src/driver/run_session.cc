@@ -233,20 +233,14 @@ void RunSession::add_to_summary(int day_index, const DayRecord& record, DrawnFro
   const ExportPaths paths = export_paths(state);
   day.archive_name = file_name(paths.archive_gif);
   if (!state.archive_only) day.current_name = file_name(paths.current_gif);
-  const DayFigures figures = figures_of(record);
-  day.files_with_value = figures.with_value;
-  day.files_without_value = figures.without_value;
-  day.newest = figures.newest;
-  const DayExtremes extremes = extremes_of(record);
-  day.lowest = extremes.lowest;
-  day.highest = extremes.highest;
-  day.mean_deviation_percent = figures.mean_deviation_percent;
+  day.extremes = extremes_of(record);
+  day.figures = figures_of(record, day.extremes);
   day.drawn_from = drawn_from;
-  if (day.newest) {
-    const sys_seconds newest = sys_days{day.date} + minutes{day.newest->minute};
+  if (const auto& newest_of_day = day.figures.newest) {
+    const sys_seconds newest = sys_days{day.date} + minutes{newest_of_day->minute};
     if (!summary_.newest_measurement || newest > *summary_.newest_measurement) {
       summary_.newest_measurement = newest;
-      summary_.newest = day.newest;
+      summary_.newest = newest_of_day;
     }
   }
   day.current = state.current_outcome;

@@ -65,12 +65,13 @@ void write_run_record(const std::string& picture_dir, const RunSummary& summary,
     entry["current"] = picture_outcome(day.current);
     entry["archive"] = picture_outcome(day.archive);
     entry["drawn_from"] = drawn_from_json(day.drawn_from);
-    entry["measurements"] = counts_json(day.files_with_value, day.files_without_value);
-    entry["newest"] = newest_json(day.newest);
-    entry["lowest"] = measured_value_json(day.lowest);
-    entry["highest"] = measured_value_json(day.highest);
+    entry["measurements"] = counts_json(day.figures.with_value, day.figures.without_value);
+    entry["newest"] = newest_json(day.figures.newest);
+    entry["lowest"] = measured_value_json(day.extremes.lowest);
+    entry["highest"] = measured_value_json(day.extremes.highest);
     entry["mean_deviation_percent"] = nullptr;
-    if (day.mean_deviation_percent) entry["mean_deviation_percent"] = *day.mean_deviation_percent;
+    if (const auto& mean = day.figures.mean_deviation_percent)
+      entry["mean_deviation_percent"] = *mean;
   }
   const Json record = {{"format", record_format},
                        {"version", json_format_version},

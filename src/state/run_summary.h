@@ -66,6 +66,29 @@ struct ArchiveRange {
   bool operator==(const ArchiveRange&) const = default;
 };
 
+// What the index and the run record tell of a day: its counts of measurements with a value (red
+// dots) and without one (green ticks), its newest measurement, its lowest and highest value and
+// how far its values lie from the forecast curve on average, in percent, over the measurements
+// with a value where the curve is drawn and not 0.
+struct DayFigures {
+  int with_value = 0;
+  int without_value = 0;
+  std::optional<NewestMeasurement> newest;
+  std::optional<double> min_mhz;
+  std::optional<double> max_mhz;
+  std::optional<double> mean_deviation_percent;
+  bool operator==(const DayFigures&) const = default;
+};
+
+// A day's lowest and highest value, each with the time of the earliest measurement that has it
+// (the run record gives them; the index gives the values alone, as DayFigures' min_mhz and
+// max_mhz, which are these).
+struct DayExtremes {
+  std::optional<MeasuredValue> lowest;
+  std::optional<MeasuredValue> highest;
+  bool operator==(const DayExtremes&) const = default;
+};
+
 // One day's figure and what became of its pictures.
 struct DaySummary {
   using Picture = PictureOutcome;
@@ -81,17 +104,9 @@ struct DaySummary {
   std::string archive_name;
   std::string current_name;
 
-  // The measurement files the figure was drawn from: with a value (a red dot) and without one
-  // (a green tick).
-  int files_with_value = 0;
-  int files_without_value = 0;
-  // The newest of them; the lowest and the highest value, each at the earliest of the
-  // measurements that have it; and how far the values lie from the forecast curve on average,
-  // in percent (archive/day_record.h, DayFigures, says over which).
-  std::optional<NewestMeasurement> newest;
-  std::optional<MeasuredValue> lowest;
-  std::optional<MeasuredValue> highest;
-  std::optional<double> mean_deviation_percent;
+  // The measurements the figure was drawn from, and the times of its lowest and highest value.
+  DayFigures figures;
+  DayExtremes extremes;
   DrawnFrom drawn_from = DrawnFrom::folder;
 
   Picture current = Picture::not_written;

@@ -188,18 +188,18 @@ TEST(RunSession, SummarisesWhatEachDayWasDrawnFromAndWhatBecameOfItsPictures) {
   EXPECT_EQ(today.archive_name, "2026344.gif");
   EXPECT_EQ(today.current_name, "plotfoF26.gif");
   // 13:00 is drawn after 13:15 but is older: the newest is 13:15, which has no value.
-  EXPECT_EQ(today.files_with_value, 2);
-  EXPECT_EQ(today.files_without_value, 1);
-  ASSERT_TRUE(today.newest.has_value());
-  EXPECT_EQ(today.newest->minute, 13 * 60 + 15);
-  EXPECT_EQ(today.newest->value_mhz, std::nullopt);
-  EXPECT_EQ(today.newest->forecast_mhz, 8.1);
-  EXPECT_EQ(today.lowest, (MeasuredValue{13 * 60, 7.0}));
-  EXPECT_EQ(today.highest, (MeasuredValue{12 * 60 + 45, 7.3}));
-  EXPECT_TRUE(today.mean_deviation_percent.has_value());
+  EXPECT_EQ(today.figures.with_value, 2);
+  EXPECT_EQ(today.figures.without_value, 1);
+  ASSERT_TRUE(today.figures.newest.has_value());
+  EXPECT_EQ(today.figures.newest->minute, 13 * 60 + 15);
+  EXPECT_EQ(today.figures.newest->value_mhz, std::nullopt);
+  EXPECT_EQ(today.figures.newest->forecast_mhz, 8.1);
+  EXPECT_EQ(today.extremes.lowest, (MeasuredValue{13 * 60, 7.0}));
+  EXPECT_EQ(today.extremes.highest, (MeasuredValue{12 * 60 + 45, 7.3}));
+  EXPECT_TRUE(today.figures.mean_deviation_percent.has_value());
   EXPECT_EQ(today.current, PictureOutcome::written);
   EXPECT_EQ(today.archive, PictureOutcome::written);
-  EXPECT_EQ(summary.days[0].files_with_value, 0);
+  EXPECT_EQ(summary.days[0].figures.with_value, 0);
   EXPECT_EQ(summary.pictures_written, 12);
   EXPECT_EQ(summary.archive_pictures_kept, 0);
   EXPECT_EQ(summary.newest_measurement, sys_days{2026y / December / 10d} + 13h + 15min);

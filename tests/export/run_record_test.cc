@@ -25,7 +25,7 @@ DaySummary day_of(year_month_day date, Picture archive, int with_value = 0) {
                 static_cast<int>(doy));
   day.archive_name = name;
   day.archive = archive;
-  day.files_with_value = with_value;
+  day.figures.with_value = with_value;
   return day;
 }
 
@@ -47,15 +47,15 @@ TEST(RunRecord, SaysWhatTheRunDrewAndReportsAFolderItCannotWrite) {
   day.date_label = "05/12/2026";
   day.current_name = "plotfoF21.gif";
   day.current = Picture::written;
-  day.files_without_value = 6;
-  day.newest = NewestMeasurement{23 * 60 + 45, 7.3, std::nullopt, 7.55, -3.3};
-  day.lowest = MeasuredValue{4 * 60 + 15, 2.4};
-  day.highest = MeasuredValue{13 * 60, 11.0};
-  day.mean_deviation_percent = -0.8;
+  day.figures.without_value = 6;
+  day.figures.newest = NewestMeasurement{23 * 60 + 45, 7.3, std::nullopt, 7.55, -3.3};
+  day.extremes.lowest = MeasuredValue{4 * 60 + 15, 2.4};
+  day.extremes.highest = MeasuredValue{13 * 60, 11.0};
+  day.figures.mean_deviation_percent = -0.8;
   summary.days.push_back(day);
-  day.newest->value_mhz.reset();  // the newest measurement gave no value
-  day.newest->forecast_mhz = 8.1;
-  day.newest->deviation_percent.reset();
+  day.figures.newest->value_mhz.reset();  // the newest measurement gave no value
+  day.figures.newest->forecast_mhz = 8.1;
+  day.figures.newest->deviation_percent.reset();
   day.drawn_from = DrawnFrom::folder_and_record;
   summary.days.push_back(day);
   summary.days.push_back(day_of(2026y / December / 10d, Picture::failed));  // nothing drawn
