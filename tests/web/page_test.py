@@ -264,7 +264,7 @@ def check_without_javascript(driver, base, record, log, stations):
     driver.cdp("Network.enable")
     driver.cdp("Network.setCacheDisabled", {"cacheDisabled": True})  # ask for every picture
     try:
-        start = len(open(log).read().splitlines())
+        start = log_length(log)
         driver.go(base + "rome/")
         time.sleep(1)
         root = driver.cdp("DOM.getDocument", {"depth": -1})["root"]["nodeId"]
@@ -272,7 +272,7 @@ def check_without_javascript(driver, base, record, log, stations):
     finally:
         driver.cdp("Network.setCacheDisabled", {"cacheDisabled": False})
         driver.cdp("Emulation.setScriptExecutionDisabled", {"value": False})
-    requested = [line.split() for line in open(log).read().splitlines()[start:]]
+    requested = requests_since(log, start)
     for slot in range(1, 7):
         assert [f"/foF2/rome/pictures/plotfoF2{slot}.gif", "200"] in [r[:2] for r in requested]
     assert "Five days ago" in html and "Today</time>" in html, html
@@ -294,7 +294,7 @@ def check_second_station_and_phone(driver, base, record, log, stations):
     # Renewed, the record makes the note go at the page's next look.
     written = [dict(day, current="written") for day in record["days"]]
     write_record(stations, "gibilmanna", dict(record, days=written), "Gibilmanna", 0)
-    start = len(open(log).read().splitlines())
+    start = log_length(log)
     driver.run("refresh()")
     driver.wait_for("the note to go", "return document.getElementById('stale').hidden")
     # The new run's pictures, fetched once each, and today's archive view with them.
@@ -322,13 +322,20 @@ def check_second_station_and_phone(driver, base, record, log, stations):
         driver.cdp("Emulation.clearDeviceMetricsOverride")
 
 
+def log_length(log):
+    """How many requests nginx's log holds: the start of what requests_since returns."""
+    with open(log) as file:
+        return sum(1 for _ in file)
+
+
 def requests_since(log, start):
-    return [line.split() for line in open(log).read().splitlines()[start:]]
+    with open(log) as file:
+        return [line.split() for line in file.read().splitlines()[start:]]
 
 
 def check_first_view(driver, base, record, log, stations):
     """A first view of a station with a ten-year archive, nothing cached: its requests, bytes."""
-    start = len(open(log).read().splitlines())
+    start = log_length(log)
     driver.go(base + "decade/")
     driver.wait_for("the six pictures", SETTLED, "#recent")
     driver.wait_for("the month", "return !document.getElementById('month').hidden")
@@ -409,7 +416,7 @@ return [...context.getImageData(Math.floor((ring.x + ring.width / 2 - box.x) / b
 
 
 def check_readout_and_files(driver, base, record, log, stations):
-    start = len(open(log).read().splitlines())
+    start = log_length(log)
     driver.go(base + "rome/")
     driver.wait_for("the six pictures", SETTLED, "#recent")
     day = record["days"][4]
