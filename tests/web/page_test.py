@@ -176,12 +176,22 @@ def check_captions_and_freshness(driver, base, record, log, stations):
     assert f"Last run at {finished} UT," in text, text
     assert "Out of date:" not in text, text
     assert driver.run("return document.getElementById('stale').hidden")
-    # The newest measurement, its age and the curve's value under it, with the deviation.
-    newest = record["days"][5]["newest"]
-    deviation = f"{newest['deviation_percent']:+.0f}%".replace("-", "\u2212")
-    assert re.search(rf"Latest: {newest['value_mhz']:.1f} MHz at {newest['time']} UT, \d+ "
-                     rf"minutes? ago; forecast {newest['curve_mhz']:.1f} MHz \({re.escape(deviation)}\)",
-                     text), text
+    # The newest measurement of the six days (yesterday's in the station's first hour of a day;
+    # one without a value now and then), its age and the curve's value under it, with the
+    # deviation.
+    day = next(day for day in reversed(record["days"]) if day["newest"])
+    newest, date = day["newest"], datetime.date.fromisoformat(day["date"])
+    what = (f"{newest['value_mhz']:.1f} MHz" if newest["value_mhz"] is not None
+            else "a measurement without a value")
+    on = "" if day["date"] == record["today"] else f" on {date:%a}, {date.day} {date:%B %Y}"
+    pattern = (rf"Latest: {re.escape(what + ' at ' + newest['time'] + ' UT' + on)}, "
+               r"(\d+ minutes?|\d+ hours?|less than a minute) ago")
+    if newest["curve_mhz"] is not None:  # no curve after the last hour's value
+        pattern += rf"; forecast {newest['curve_mhz']:.1f} MHz"
+        if newest["deviation_percent"] is not None:
+            deviation = f"{newest['deviation_percent']:+.0f}%".replace("-", "\u2212")
+            pattern += rf" \({re.escape(deviation)}\)"
+    assert re.search(pattern, text), text
     assert driver.run("return getComputedStyle(document.querySelector('#recent img'))"
                       ".imageRendering") == "pixelated"
     assert_accessible(driver, "the current pictures")
