@@ -12,6 +12,7 @@
 #include <span>
 
 #include "forecast/forecast_curve.h"
+#include "util/digest.h"
 #include "util/iso_date.h"
 #include "util/number_text.h"
 
@@ -145,6 +146,31 @@ std::optional<int> count_member(const Json& object, std::string_view key) {
   return value->get<int>();
 }
 
+// A GIF of a figure is a few KB; a larger size cannot be one of the program's.
+constexpr std::uint64_t max_gif_bytes = 1 << 20;
+
+Json picture_json(const EncodedPicture& picture) {
+  Json entry(Json::value_t::object);
+  entry["digest"] = digest_text(picture.picture_digest);
+  entry["gif_digest"] = digest_text(picture.gif_digest);
+  entry["gif_bytes"] = picture.gif_bytes;
+  return entry;
+}
+
+std::optional<EncodedPicture> encoded_picture_of(const Json& entry) {
+  if (!entry.is_object()) return std::nullopt;
+  const std::string* digest = text_member(entry, "digest");
+  const std::string* gif_digest = text_member(entry, "gif_digest");
+  const Json* bytes = member(entry, "gif_bytes");
+  const auto picture = digest ? read_digest_text(*digest) : std::nullopt;
+  const auto gif = gif_digest ? read_digest_text(*gif_digest) : std::nullopt;
+  if (!picture || !gif || bytes == nullptr || !bytes->is_number_unsigned() ||
+      *bytes > max_gif_bytes) {
+    return std::nullopt;
+  }
+  return EncodedPicture{*picture, *gif, bytes->get<std::uint64_t>()};
+}
+
 // The head of a record file, checked; nothing, with `*problem` saying why, when it is no head of
 // a record of `day`.
 std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::string* problem) {
@@ -175,6 +201,8 @@ std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::st
     return std::nullopt;
   }
   head.digest = *digest;
+  // A picture member that cannot be read only costs the next run an encoding.
+  if (const Json* picture = member(file, "picture")) head.picture = encoded_picture_of(*picture);
   problem->clear();
   return head;
 }
@@ -182,37 +210,25 @@ std::optional<RecordHead> head_of_file(const Json& file, const Day& day, std::st
 }  // namespace
 
 std::string measurements_digest(std::span<const Measurement> measurements) {
-  // Each measurement's minute, value (its bits, or none) and file name are mixed eight bytes at
-  // a time into a hash of their own, and the hashes summed, so that the order of the
-  // measurements does not matter: the same measurements give the same digest on every machine
-  // and in every version.
+  // Each measurement's minute, value (its bits, or none) and file name get a digest of their
+  // own, and the digests are summed, so that the order of the measurements does not matter.
   std::uint64_t hash = 0;
   for (const Measurement& measurement : measurements) {
-    std::uint64_t own = 0x243F6A8885A308D3u;
-    const auto mix = [&own](std::uint64_t word) {
-      own = (own ^ word) * 0x9E3779B97F4A7C15u;
-      own ^= own >> 29;
-    };
+    Digest own;
     std::uint64_t value_bits = 0;
     if (measurement.value) std::memcpy(&value_bits, &*measurement.value, sizeof value_bits);
-    mix(static_cast<std::uint64_t>(measurement.minute_of_day()) << 1 | (measurement.value ? 1 : 0));
-    mix(value_bits);
-    const std::string& file = measurement.file;
-    for (std::size_t at = 0; at < file.size(); at += 8) {
-      std::uint64_t word = 0;
-      std::memcpy(&word, file.data() + at, std::min<std::size_t>(8, file.size() - at));
-      mix(word);
-    }
-    mix(file.size());
-    hash += own;
+    own.add(static_cast<std::uint64_t>(measurement.minute_of_day()) << 1 |
+            (measurement.value ? 1 : 0));
+    own.add(value_bits);
+    own.add_bytes(measurement.file);
+    own.add(measurement.file.size());
+    hash += own.value();
   }
-  char text[24];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
+  return digest_text(hash);
 }
 
 RecordHead head_of(const DayRecord& record) {
-  return {record.station, record.forecast, figures_of(record),
+  return {record.station, record.forecast, figures_of(record), record.picture,
           measurements_digest(record.measurements)};
 }
 
@@ -275,7 +291,8 @@ DayRecord make_day_record(const Day& day, std::optional<RecordedStation> station
           forecast,
           std::move(measurements),
           std::move(drawn_at),
-          std::move(program)};
+          std::move(program),
+          std::nullopt};
 }
 
 DayExtremes extremes_of(const DayRecord& record) {
@@ -376,6 +393,7 @@ Json day_record_json(const DayRecord& record) {
                {"station", std::move(station)},
                {"forecast_mhz", std::move(forecast)}};
   add_figures(file, figures_of(record), "counts");
+  if (record.picture) file["picture"] = picture_json(*record.picture);
   file["measurements_digest"] = measurements_digest(record.measurements);
   file["measurements"] = std::move(measurements);
   file["drawn_at"] = record.drawn_at;
@@ -422,6 +440,7 @@ std::optional<DayRecord> day_record_of(const Json& file, const Day& day, std::st
   }
   record.drawn_at = *drawn_at;
   record.program = *program;
+  record.picture = head->picture;
   problem->clear();
   return record;
 }
@@ -480,9 +499,32 @@ std::string day_csv_text(const DayRecord& record) {
   return text;
 }
 
+namespace {
+
+// What is written over the record `existing` heads: `record`, unless `existing` is a record of an
+// earlier version, of this very figure, that lacks only how its picture was encoded; then the
+// record keeps when and by which version the figure was drawn.
+DayRecord record_to_write(const ArchiveDayFiles& files, const DayRecord& record,
+                          const RecordHead& head, const std::optional<RecordHead>& existing,
+                          Diagnostics& diagnostics) {
+  if (!existing || existing->picture || !head.picture) return record;
+  RecordHead without_picture = head;
+  without_picture.picture.reset();
+  if (*existing != without_picture) return record;
+  const DayRecordRead old = read_day_record(files.record, record.day, diagnostics);
+  if (!old.record || !old.record->same_figure(record)) return record;
+  DayRecord kept = record;
+  kept.drawn_at = old.record->drawn_at;
+  kept.program = old.record->program;
+  return kept;
+}
+
+}  // namespace
+
 RecordWrite keep_day_record(const ArchiveDayFiles& files, const DayRecord& record,
                             const std::optional<RecordHead>& existing, Diagnostics& diagnostics) {
-  const bool same = existing && *existing == head_of(record);
+  const RecordHead head = head_of(record);
+  const bool same = existing && *existing == head;
   struct stat info {};
   const bool csv_there = ::lstat(files.csv.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   if (same && csv_there) return RecordWrite::unchanged;
@@ -492,7 +534,8 @@ RecordWrite keep_day_record(const ArchiveDayFiles& files, const DayRecord& recor
   report_write(csv_error, "day record CSV", files.csv, diagnostics);
   if (same) return csv_error ? RecordWrite::failed : RecordWrite::unchanged;
   // The record last: it says the picture and the CSV beside it are of what it records.
-  const auto error = write_json(files.record, day_record_json(record), -1);
+  const DayRecord written = record_to_write(files, record, head, existing, diagnostics);
+  const auto error = write_json(files.record, day_record_json(written), -1);
   report_write(error, "day record", files.record, diagnostics);
   return error || csv_error ? RecordWrite::failed : RecordWrite::written;
 }

@@ -27,6 +27,7 @@
 #include "archive/json_file.h"
 #include "forecast/forecast_file.h"
 #include "state/day.h"
+#include "state/encoded_picture.h"
 #include "state/measurement.h"
 #include "state/run_summary.h"
 #include "util/diagnostics.h"
@@ -55,6 +56,9 @@ struct DayRecord {
   // When the figure was drawn ("2026-12-05T14:35:02Z") and by which program.
   std::string drawn_at;
   std::string program;
+  // How the picture drawn was encoded as GIF (state/encoded_picture.h); none when no picture
+  // was saved, or in a record of an earlier version.
+  std::optional<EncodedPicture> picture;
 
   // Whether `other` records the same figure: the same station, forecast and measurements, when
   // and by which version aside.
@@ -72,12 +76,13 @@ DayExtremes extremes_of(const DayRecord& record);
 // The JSON of one of them: {"time": "HH:MM", "value_mhz": x}, or null.
 Json measured_value_json(const std::optional<MeasuredValue>& value);
 
-// A record's head: whose day it is, the forecast drawn, the figures of its measurements, and a
-// digest of the measurements drawn.
+// A record's head: whose day it is, the forecast drawn, the figures of its measurements, how
+// its picture was encoded, and a digest of the measurements drawn.
 struct RecordHead {
   std::optional<RecordedStation> station;
   ForecastValues forecast{};
   DayFigures figures;
+  std::optional<EncodedPicture> picture;
   std::string digest;
   bool operator==(const RecordHead&) const = default;
 };

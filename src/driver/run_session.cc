@@ -178,12 +178,15 @@ void RunSession::draw_day(int day_index) {
     grafico_valori_autoscalati(surface_, plan.measurements);
     surface_.set_text_position(75, 210);
     surface_.print_text("Date: " + state.date_labels[day_index]);
+    // A finished day's figure usually comes out as its record says it was encoded.
+    converter_.expect(archived.head ? archived.head->picture : std::nullopt);
     salva_figura(state, surface_, converter_, diagnostics_);
 
     // The record of what the archive picture now shows, beside it.
     record = make_day_record(day, station_of_day(archived, sight), state.day_forecast,
                              std::move(plan.measurements), iso_moment(summary_.started),
                              "norvane_foF2 " + std::string(program_version));
+    record.picture = converter_.saved();
     bool changed = state.archive_outcome == PictureOutcome::written;
     if (changed || state.archive_outcome == PictureOutcome::unchanged) {
       changed =

@@ -14,6 +14,7 @@
 #include "archive/gif_comment.h"
 #include "surface/bmp_file.h"
 #include "surface/sizing.h"
+#include "util/digest.h"
 #include "util/input_file.h"
 
 namespace norvane {
@@ -132,6 +133,23 @@ std::vector<unsigned char> encode_gif(const IndexedPicture& picture, bool interl
   return bytes;
 }
 
+// The digest of what a GIF is encoded from: the picture's size, palette and pixels, its comment
+// and whether it is interlaced.
+std::uint64_t picture_digest(const IndexedPicture& picture, std::string_view comment,
+                             bool interlaced) {
+  Digest digest;
+  digest.add(static_cast<std::uint64_t>(picture.width) << 32 |
+             static_cast<std::uint32_t>(picture.height));
+  digest.add(picture.palette.size() << 1 | (interlaced ? 1 : 0));
+  for (const Rgb& colour : picture.palette) {
+    digest.add(std::uint64_t{colour.red} << 16 | std::uint64_t{colour.green} << 8 | colour.blue);
+  }
+  digest.add_bytes(picture.indexes);
+  digest.add_bytes(comment);
+  digest.add(comment.size());
+  return digest.value();
+}
+
 }  // namespace
 
 std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
@@ -168,11 +186,26 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
   if (!picture_) throw std::logic_error("save_gif without a loaded picture");
   // The held picture does not change, so a second save of it writes the same encoding again.
   if (encoded_.empty() || encoded_interlaced_ != interlaced) {
+    const std::uint64_t digest = picture_digest(*picture_, comment_, interlaced);
+    if (known_ && known_->picture_digest == digest &&
+        touch_if_digest(path, known_->gif_bytes, known_->gif_digest)) {
+      if (kept != nullptr) *kept = true;
+      saved_ = known_;
+      return std::nullopt;
+    }
     encoded_ = encode_gif(*picture_, interlaced);
     encoded_interlaced_ = interlaced;
     if (!comment_.empty()) encoded_ = with_gif_comment(encoded_, comment_);
+    encoded_as_ = EncodedPicture{digest, digest_of(encoded_), encoded_.size()};
   }
-  return update_file_atomically(path, encoded_, kept);
+  auto error = update_file_atomically(path, encoded_, kept);
+  if (!error) saved_ = encoded_as_;
+  return error;
+}
+
+void ImageConverter::expect(const std::optional<EncodedPicture>& known) {
+  known_ = known;
+  saved_.reset();
 }
 
 void ImageConverter::reset() {

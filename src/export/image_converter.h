@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "state/encoded_picture.h"
 #include "surface/bmp_file.h"
 #include "util/file_write.h"
 
@@ -33,8 +34,16 @@ class ImageConverter {
   // Writes the held picture as a GIF file at `path`, replacing any file of that name (one that
   // holds this very GIF already is kept, its time renewed); the held picture stays, so that it
   // can be saved again. `interlaced` asks for an interlaced GIF. `*kept`, when given, tells
-  // whether the file held this GIF already.
+  // whether the file held this GIF already. Where the held picture is the one `expect` was
+  // told of, a file of the bytes it was encoded as is kept without encoding the picture.
   std::optional<FileError> save_gif(const std::string& path, bool interlaced, bool* kept = nullptr);
+
+  // Tells the converter how a picture was encoded before (state/encoded_picture.h), until it
+  // is told again; and forgets the last save's.
+  void expect(const std::optional<EncodedPicture>& known);
+  // How the picture of the last save since `expect` was encoded, whether it was encoded then
+  // or found in the file; nothing when none was saved.
+  const std::optional<EncodedPicture>& saved() const { return saved_; }
 
   // Releases the held picture.
   void reset();
@@ -46,6 +55,9 @@ class ImageConverter {
   std::string comment_;                    // the comment its GIFs carry
   std::vector<unsigned char> encoded_;     // its GIF, once saved
   bool encoded_interlaced_ = false;
+  std::optional<EncodedPicture> known_;  // as `expect` was told
+  std::optional<EncodedPicture> saved_;  // the last save's
+  EncodedPicture encoded_as_;            // what encoded_ was encoded from, and came to
 };
 
 // The version of giflib the program was built with, such as "5.2.1".

@@ -13,7 +13,9 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "util/digest.h"
 #include "util/input_file.h"
 
 namespace norvane {
@@ -83,11 +85,17 @@ bool holds_exactly(int fd, std::span<const unsigned char> bytes) {
   }
 }
 
+// Opens `path` to read it as a file the program may keep: not through a link, and without
+// waiting on a FIFO; -1 when it cannot.
+int open_to_keep(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+}
+
 // Renews the modification time of the regular file `path` if it holds exactly `bytes`; returns
 // whether it did.
 bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> bytes) {
-  // O_NOFOLLOW: a link is replaced, never followed. O_NONBLOCK: a FIFO cannot hold up the run.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  // A link is replaced, never followed; a FIFO cannot hold up the run.
+  const int fd = open_to_keep(path);
   if (fd < 0) return false;
   struct stat info {};
   const bool unchanged = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
@@ -187,6 +195,29 @@ std::optional<FileError> write_file_atomically(const std::string& path,
     return file_error(path, rename_errno);
   }
   return std::nullopt;
+}
+
+bool touch_if_digest(const std::string& path, std::uint64_t size, std::uint64_t digest) {
+  const int fd = open_to_keep(path);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<std::uint64_t>(info.st_size) == size;
+  if (same) {
+    // One byte more than expected tells a file that grew since its size was taken.
+    std::vector<unsigned char> bytes(static_cast<std::size_t>(size) + 1);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    same = got == size && digest_of(std::span(bytes.data(), got)) == digest &&
+           ::futimens(fd, nullptr) == 0;
+  }
+  ::close(fd);
+  return same;
 }
 
 std::optional<FileError> update_file_atomically(const std::string& path,

@@ -20,6 +20,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -67,6 +68,11 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 std::optional<FileError> update_file_atomically(const std::string& path,
                                                 std::span<const unsigned char> bytes,
                                                 bool* kept = nullptr);
+
+// Renews the modification time of the regular file `path`, as update_file_atomically does for
+// a file it keeps, if the file is `size` bytes long and its bytes have the digest `digest`
+// (util/digest.h, digest_of); returns whether it did. A link is never followed.
+bool touch_if_digest(const std::string& path, std::uint64_t size, std::uint64_t digest);
 
 // As write_file_atomically, for a small file that every run rewrites (the run record, the
 // metrics): a reader still sees the old file or the new one, never a part of one. Replacing a

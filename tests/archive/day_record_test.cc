@@ -122,6 +122,22 @@ TEST(DayRecord, IsWrittenOnlyWhenWhatItRecordsChanges) {
   EXPECT_EQ(folder.read("2026339.csv"), day_csv_text(record));
   EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
             record.drawn_at);
+
+  // A record without its picture's encoding, as an earlier version wrote it, gains it and keeps
+  // when its figure was drawn; another encoding of the figure is a figure drawn anew.
+  again.picture = EncodedPicture{1, 2, 3};
+  EXPECT_EQ(keep_day_record(files, again, head_of(*read.record), diagnostics),
+            RecordWrite::written);
+  const DayRecordRead gained = read_day_record(files.record, record.day, diagnostics);
+  ASSERT_TRUE(gained.record) << gained.problem;
+  EXPECT_EQ(gained.record->picture, again.picture);
+  EXPECT_EQ(gained.record->drawn_at, record.drawn_at);
+  again.picture->picture_digest = 4;
+  EXPECT_EQ(keep_day_record(files, again, head_of(*gained.record), diagnostics),
+            RecordWrite::written);
+  EXPECT_EQ(read_day_record(files.record, record.day, diagnostics).record->drawn_at,
+            again.drawn_at);
+
   again.measurements.pop_back();
   EXPECT_EQ(keep_day_record(files, again, head_of(*read.record), diagnostics),
             RecordWrite::written);

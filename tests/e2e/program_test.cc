@@ -100,6 +100,17 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
     testing::set_modified_ago(picture, 600);
     ASSERT_EQ(::stat(picture.c_str(), &before[slot]), 0);
   }
+  // A finished day's picture spoiled in place, its size kept: the next run must not take it
+  // for the GIF it wrote.
+  const std::string spoiled = "www/plotfoF23.gif";
+  const std::string drawn = work.read(spoiled);
+  std::string garbled = drawn;
+  garbled[garbled.size() / 2] ^= 0x5a;
+  if (std::FILE* file = std::fopen((work / spoiled).c_str(), "r+b")) {
+    std::fwrite(garbled.data(), 1, garbled.size(), file);
+    std::fclose(file);
+  }
+  ASSERT_EQ(work.read(spoiled), garbled);
   // A new measurement of today at 10:45 (x = 107); the folder listed long after it came, so
   // that one listing serves all six days.
   work.write(testing::measurement_name(expected_days, 6, 10, 45),
@@ -114,7 +125,9 @@ TEST(Program, ANextRunKeepsThePicturesOfFinishedDaysAndDrawsNewMeasurements) {
     struct stat after {};
     ASSERT_EQ(::stat(picture.c_str(), &after), 0);
     EXPECT_GT(after.st_mtim.tv_sec, before[slot].st_mtim.tv_sec) << "slot " << slot;
-    if (slot < 6) {
+    if (slot == 3) {
+      EXPECT_EQ(work.read(spoiled), drawn) << "the spoiled picture was kept";
+    } else if (slot < 6) {
       EXPECT_EQ(after.st_ino, before[slot].st_ino) << "slot " << slot << " was rewritten";
     } else {
       EXPECT_NE(after.st_ino, before[slot].st_ino) << "today's picture was not rewritten";

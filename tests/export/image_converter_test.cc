@@ -9,6 +9,7 @@
 #include "surface/bmp_file.h"
 #include "surface/plot_frame.h"
 #include "surface/sizing.h"
+#include "util/digest.h"
 
 namespace norvane {
 namespace {
@@ -39,6 +40,55 @@ TEST(ImageConverter, WritesTheLoadedPictureAsGifsWithExactlyItsColours) {
   EXPECT_EQ(testing::Picture::load(folder / "second.gif"), drawn);
   EXPECT_EQ(testing::Picture::load(folder / "interlaced.gif"), drawn);
   EXPECT_EQ(drawn.colours().size(), 7u);
+}
+
+TEST(ImageConverter, KeepsAFileOfTheGifExpectedUnencodedAndEncodesAnyOtherPicture) {
+  testing::TempFolder folder;
+  PlotState state;
+  DrawingSurface surface;
+  impostazioni_dimensioni_e_scala_del_form(state, surface);
+  disegno_dello_stage(surface);
+  std::vector<Rgb> palette;
+  ImageConverter converter;
+  const auto load = [&](const std::string& comment) {
+    converter.load_indexed(surface.indexed_rows(palette));
+    converter.set_comment(comment);
+  };
+  load("record");
+  ASSERT_EQ(converter.save_gif(folder / "drawn.gif", false), std::nullopt);
+  ASSERT_TRUE(converter.saved());
+  const EncodedPicture encoded = *converter.saved();
+  EXPECT_EQ(encoded.gif_bytes, folder.read("drawn.gif").size());
+
+  // The same picture, told that it came to these bytes: a file of them is kept as it is.
+  const std::string stand_in = "the GIF this picture came to";
+  const std::span stand_in_bytes(reinterpret_cast<const unsigned char*>(stand_in.data()),
+                                 stand_in.size());
+  const EncodedPicture told{encoded.picture_digest, digest_of(stand_in_bytes), stand_in.size()};
+  converter.expect(told);
+  load("record");
+  folder.write("kept.gif", stand_in);
+  std::string other = stand_in;
+  other.back() = '!';
+  folder.write("spoiled.gif", other);
+  bool kept = false;
+  ASSERT_EQ(converter.save_gif(folder / "kept.gif", false, &kept), std::nullopt);
+  EXPECT_TRUE(kept);
+  EXPECT_EQ(folder.read("kept.gif"), stand_in);
+  EXPECT_EQ(converter.saved(), told);
+  // Other bytes of that size, another comment or another picture: encoded and written.
+  ASSERT_EQ(converter.save_gif(folder / "spoiled.gif", false, &kept), std::nullopt);
+  EXPECT_FALSE(kept);
+  EXPECT_EQ(folder.read("spoiled.gif"), folder.read("drawn.gif"));
+  for (const bool other_pixel : {false, true}) {
+    converter.expect(told);
+    if (other_pixel) surface.draw_line(10, 10, 20, 20, colours::measured);
+    load(other_pixel ? "record" : "another record");
+    folder.write("kept.gif", stand_in);
+    ASSERT_EQ(converter.save_gif(folder / "kept.gif", false, &kept), std::nullopt);
+    EXPECT_FALSE(kept) << other_pixel;
+    EXPECT_EQ(testing::Picture::load(folder / "kept.gif"), testing::Picture::of(surface));
+  }
 }
 
 // A BMP of another program: the header of `header_size` bytes (12, 40 or 124), a palette of
