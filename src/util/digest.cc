@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "util/digest.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -9,9 +8,15 @@
 namespace norvane {
 
 void Digest::add_bytes(std::span<const unsigned char> bytes) {
-  for (std::size_t at = 0; at < bytes.size(); at += 8) {
+  const std::size_t whole = bytes.size() / 8 * 8;
+  for (std::size_t at = 0; at < whole; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes.data() + at, 8);
+    add(word);
+  }
+  if (whole < bytes.size()) {
     std::uint64_t word = 0;
-    std::memcpy(&word, bytes.data() + at, std::min<std::size_t>(8, bytes.size() - at));
+    std::memcpy(&word, bytes.data() + whole, bytes.size() - whole);
     add(word);
   }
 }
