@@ -160,7 +160,7 @@ std::optional<FileError> ImageConverter::load_bmp(const std::string& path) {
   if (!picture) return FileError{FileError::Scope::file, path, std::string(not_ours)};
   picture_ = std::move(picture);
   comment_.clear();
-  encoded_.clear();
+  forget_encoding();
   return std::nullopt;
 }
 
@@ -173,12 +173,12 @@ void ImageConverter::load_indexed(const IndexedRows& picture) {
   }
   picture_ = std::move(copy);
   comment_.clear();
-  encoded_.clear();
+  forget_encoding();
 }
 
 void ImageConverter::set_comment(std::string text) {
   comment_ = std::move(text);
-  encoded_.clear();
+  forget_encoding();
 }
 
 std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool interlaced,
@@ -186,7 +186,12 @@ std::optional<FileError> ImageConverter::save_gif(const std::string& path, bool 
   if (!picture_) throw std::logic_error("save_gif without a loaded picture");
   // The held picture does not change, so a second save of it writes the same encoding again.
   if (encoded_.empty() || encoded_interlaced_ != interlaced) {
-    const std::uint64_t digest = picture_digest(*picture_, comment_, interlaced);
+    // A picture saved twice (as the current and the archive picture) is digested once.
+    if (!digest_ || digest_interlaced_ != interlaced) {
+      digest_ = picture_digest(*picture_, comment_, interlaced);
+      digest_interlaced_ = interlaced;
+    }
+    const std::uint64_t digest = *digest_;
     if (known_ && known_->picture_digest == digest &&
         touch_if_digest(path, known_->gif_bytes, known_->gif_digest)) {
       if (kept != nullptr) *kept = true;
@@ -208,10 +213,15 @@ void ImageConverter::expect(const std::optional<EncodedPicture>& known) {
   saved_.reset();
 }
 
+void ImageConverter::forget_encoding() {
+  encoded_.clear();
+  digest_.reset();
+}
+
 void ImageConverter::reset() {
   picture_.reset();
   comment_.clear();
-  encoded_.clear();
+  forget_encoding();
 }
 
 std::string giflib_version() {

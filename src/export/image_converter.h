@@ -7,6 +7,7 @@
 // converter sees.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -58,6 +59,11 @@ class ImageConverter {
   std::optional<EncodedPicture> known_;  // as `expect` was told
   std::optional<EncodedPicture> saved_;  // the last save's
   EncodedPicture encoded_as_;            // what encoded_ was encoded from, and came to
+  std::optional<std::uint64_t> digest_;  // of the held picture, once saved
+  bool digest_interlaced_ = false;
+
+  // Forgets the held picture's encoding and digest, when the picture or its comment changes.
+  void forget_encoding();
 };
 
 // The version of giflib the program was built with, such as "5.2.1".
