@@ -20,7 +20,7 @@ DaySummary day_of(year_month_day date, Picture archive, int with_value = 0) {
   DaySummary day;
   day.date = date;
   const auto doy = (sys_days{date} - sys_days{date.year() / January / 1}).count() + 1;
-  char name[16];
+  char name[32];
   std::snprintf(name, sizeof name, "%04d%03d.gif", static_cast<int>(date.year()),
                 static_cast<int>(doy));
   day.archive_name = name;
