@@ -85,24 +85,39 @@ bool holds_exactly(int fd, std::span<const unsigned char> bytes) {
   }
 }
 
-// Opens `path` to read it as a file the program may keep: not through a link, and without
-// waiting on a FIFO; -1 when it cannot.
-int open_to_keep(const std::string& path) {
-  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+// Whether `fd` reads as `size` bytes whose digest is `digest` (util/digest.h, digest_of).
+bool holds_digest(int fd, std::uint64_t size, std::uint64_t digest) {
+  // One byte more than expected tells a file that grew since its size was taken.
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(size) + 1);
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got == size && digest_of(std::span(bytes.data(), got)) == digest;
+}
+
+// Renews the modification time of the regular file `path` if it is `size` bytes long and
+// `holds(fd)` says they are the bytes wanted; returns whether it did.
+template <class Holds>
+bool touch_if_holding(const std::string& path, std::uint64_t size, const Holds& holds) {
+  // A link is replaced, never followed; a FIFO cannot hold up the run.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return false;
+  struct stat info {};
+  const bool held = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                    static_cast<std::uint64_t>(info.st_size) == size && holds(fd) &&
+                    ::futimens(fd, nullptr) == 0;
+  ::close(fd);
+  return held;
 }
 
 // Renews the modification time of the regular file `path` if it holds exactly `bytes`; returns
 // whether it did.
 bool touch_if_unchanged(const std::string& path, std::span<const unsigned char> bytes) {
-  // A link is replaced, never followed; a FIFO cannot hold up the run.
-  const int fd = open_to_keep(path);
-  if (fd < 0) return false;
-  struct stat info {};
-  const bool unchanged = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-                         static_cast<std::uintmax_t>(info.st_size) == bytes.size() &&
-                         holds_exactly(fd, bytes) && ::futimens(fd, nullptr) == 0;
-  ::close(fd);
-  return unchanged;
+  return touch_if_holding(path, bytes.size(), [&](int fd) { return holds_exactly(fd, bytes); });
 }
 
 // Whether a call failed with `error` because the file system does not do it (a FAT file system
@@ -198,26 +213,7 @@ std::optional<FileError> write_file_atomically(const std::string& path,
 }
 
 bool touch_if_digest(const std::string& path, std::uint64_t size, std::uint64_t digest) {
-  const int fd = open_to_keep(path);
-  if (fd < 0) return false;
-  struct stat info {};
-  bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-              static_cast<std::uint64_t>(info.st_size) == size;
-  if (same) {
-    // One byte more than expected tells a file that grew since its size was taken.
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(size) + 1);
-    std::size_t got = 0;
-    while (got < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    same = got == size && digest_of(std::span(bytes.data(), got)) == digest &&
-           ::futimens(fd, nullptr) == 0;
-  }
-  ::close(fd);
-  return same;
+  return touch_if_holding(path, size, [&](int fd) { return holds_digest(fd, size, digest); });
 }
 
 std::optional<FileError> update_file_atomically(const std::string& path,
