@@ -361,17 +361,19 @@ std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
                                                  std::span<const Day> drawn,
                                                  std::span<const Day> changed, bool sealed,
                                                  Diagnostics& diagnostics) {
-  Index index(archive_dir, diagnostics);
-  if (!sealed) {
+  const auto make_again = [&] {
+    Index index(archive_dir, diagnostics);
     const auto* folder = index.listing();
-    if (folder == nullptr) return std::nullopt;
+    if (folder == nullptr) return std::optional<ArchiveRange>();
     std::set<int> years = folder->year_files;
     for (const auto& [year, days] : folder->pictures) years.insert(year);
     for (const int year : years) index.check_year(year);
     index.write_index(true, changed);
     index.seal();
     return index.range();
-  }
+  };
+  if (!sealed) return make_again();
+  Index index(archive_dir, diagnostics);
   // Sealed: only the years of the days drawn may have changed, by this run's writes or by a
   // year file put back in place, older than a record of a day drawn.
   std::set<int> changed_years;
@@ -401,7 +403,9 @@ std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
     index.write_index(listed, changed);
   }
   if (index.wrote() || !changed.empty()) index.seal();
-  return index.range();
+  // A sealed index.json that cannot be read (damaged in place, its time kept) is made again.
+  if (const auto range = index.range()) return range;
+  return make_again();
 }
 
 }  // namespace norvane

@@ -41,7 +41,8 @@ bool archive_index_sealed(const std::string& archive_dir);
 // other runs have the lock between days, always passes false) every year is checked against its
 // records. Failures are reported to `diagnostics`; a folder that is missing was reported by the
 // pictures' failures. Returns the archive's range as the index now tells it (read from index.json
-// when nothing had to be written), for the run record; none when it could not be told.
+// when nothing had to be written, made again when that file cannot be read), for the run record;
+// none when it could not be told.
 std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
                                                  std::span<const Day> drawn,
                                                  std::span<const Day> changed, bool sealed,

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "archive/archive_index.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -69,6 +70,16 @@ TEST(ArchiveIndex, ListsEveryPictureWithWhatItsRecordTellsAndIsSealed) {
   struct stat after {};
   ::stat((folder / "2026.json").c_str(), &after);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  // Damaged in place with its time kept, it still looks sealed: it is made again.
+  const std::string index_json = folder.read("index.json");
+  folder.write("index.json", "{\"format\": \"norvane_foF2 archive index\", \"fir");
+  struct stat archive {};
+  ::stat(folder.path().c_str(), &archive);
+  const timespec sealed_times[2] = {archive.st_mtim, archive.st_mtim};
+  ::utimensat(AT_FDCWD, (folder / "index.json").c_str(), sealed_times, 0);
+  ASSERT_TRUE(archive_index_sealed(folder.path()));
+  EXPECT_EQ(update_archive_index(folder.path(), {}, {}, true, diagnostics), range);
+  EXPECT_EQ(Json::parse(folder.read("index.json")), Json::parse(index_json));
   EXPECT_EQ(update_archive_index(folder / "missing/", {}, {}, false, diagnostics), std::nullopt);
   EXPECT_FALSE(diagnostics.failed()) << messages.str();
 }
