@@ -14,6 +14,7 @@ checks alone. Leaves a screenshot, page.png, in the work folder.
 
 import base64
 import datetime
+import decimal
 import json
 import os
 import re
@@ -137,6 +138,15 @@ ARCHIVE_ON = ("const f = (() => {" + FIGURES + "})()[0]; return f.date === argum
               "f.state !== 'loading' && location.hash === arguments[2] && f;")
 
 
+
+def fixed(value, digits):
+    """`value` to `digits` decimals as the page writes it (JavaScript's toFixed): the exact
+    binary value rounded, an exact half away from zero, where Python's format rounds it to even."""
+    exact = decimal.Decimal(value).quantize(decimal.Decimal(1).scaleb(-digits),
+                                            rounding=decimal.ROUND_HALF_UP)
+    return f"{exact:.{digits}f}"
+
+
 def archive_name(day):
     return f"{day.year:04}{day.timetuple().tm_yday:03}.gif"
 
@@ -187,10 +197,12 @@ def check_captions_and_freshness(driver, base, record, log, stations):
     pattern = (rf"Latest: {re.escape(what + ' at ' + newest['time'] + ' UT' + on)}, "
                r"(\d+ minutes?|\d+ hours?|less than a minute) ago")
     if newest["curve_mhz"] is not None:  # no curve after the last hour's value
-        pattern += rf"; forecast {newest['curve_mhz']:.1f} MHz"
+        pattern += rf"; forecast {fixed(newest['curve_mhz'], 1)} MHz"
         if newest["deviation_percent"] is not None:
-            deviation = f"{newest['deviation_percent']:+.0f}%".replace("-", "\u2212")
-            pattern += rf" \({re.escape(deviation)}\)"
+            deviation = fixed(abs(newest["deviation_percent"]), 0)
+            if float(deviation) != 0:
+                deviation = ("\u2212" if newest["deviation_percent"] < 0 else "+") + deviation
+            pattern += rf" \({re.escape(deviation)}%\)"
     assert re.search(pattern, text), text
     assert driver.run("return getComputedStyle(document.querySelector('#recent img'))"
                       ".imageRendering") == "pixelated"
