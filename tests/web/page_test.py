@@ -138,7 +138,6 @@ ARCHIVE_ON = ("const f = (() => {" + FIGURES + "})()[0]; return f.date === argum
               "f.state !== 'loading' && location.hash === arguments[2] && f;")
 
 
-
 def fixed(value, digits):
     """`value` to `digits` decimals as the page writes it (JavaScript's toFixed): the exact
     binary value rounded, an exact half away from zero, where Python's format rounds it to even."""
