@@ -18,13 +18,18 @@ namespace {
 
 char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// The last two of the first `length` characters of `text` (which has that many), in upper case,
-// as a number below 65536.
-unsigned ending_of(std::string_view text, std::size_t length) {
-  const auto byte = [&](std::size_t back) {
-    return length >= back ? static_cast<unsigned char>(upper(text[length - back])) : 0u;
-  };
-  return byte(2) << 8 | byte(1);
+// The place of the last three of the first `length` characters of `text` (which has that
+// many), in upper case: a number below 65536, a different one for each three digits, so that
+// the names of the other days of a year, which differ from a stem in its day's digits, nearly
+// all miss.
+inline unsigned ending_of(std::string_view text, std::size_t length) {
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(upper(text[at])); };
+  if (length >= 3) {
+    return (byte(length - 3) << 10 ^ byte(length - 2) << 5 ^ byte(length - 1)) & 0xFFFF;
+  }
+  unsigned place = 0;
+  for (std::size_t at = 0; at < length; ++at) place = place << 5 ^ byte(at);
+  return place;
 }
 
 bool has_bit(const std::vector<std::uint64_t>& bits, unsigned place) {

@@ -102,9 +102,9 @@ class ObservationFolder {
     }
   };
   std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> stem_by_text_;
-  // For each length of stem, a bit for each stem of that length at the place of its last two
+  // For each length of stem, a bit for each stem of that length at the place of its last three
   // characters, and one at a place its whole text gives: a year of a station's names is mostly
-  // other days', and these tell nearly all of them apart, the first at the cost of two
+  // other days', and these tell nearly all of them apart, the first at the cost of three
   // characters, before a name's start is looked up.
   struct StemLength {
     std::size_t length = 0;
