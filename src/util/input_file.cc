@@ -91,6 +91,24 @@ bool InputFile::fill_buffer() {
 bool InputFile::read_line(std::string& line) {
   // One byte more than the limit is kept, so that a CR that ends a line of exactly
   // max_line_bytes is still recognised as part of the line end.
+  const auto finish = [&](std::string& text) {
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    if (text.size() > max_line_bytes) text.resize(max_line_bytes);
+  };
+  // A line that lies whole in what is buffered goes straight into `line`, whose room the
+  // caller's next line reuses: a measurement file is three such lines.
+  if (begin_ == end_) fill_buffer();
+  if (begin_ != end_ && read_error_ == 0) {
+    const char* start = buffer_.get() + begin_;
+    if (const void* newline = std::memchr(start, '\n', end_ - begin_)) {
+      const auto length = static_cast<std::size_t>(static_cast<const char*>(newline) - start);
+      line.assign(start, std::min(length, max_line_bytes + 1));
+      begin_ += length + 1;
+      line_ended_ = true;
+      finish(line);
+      return true;
+    }
+  }
   std::string read;
   bool found_any = false;
   bool ended = false;
@@ -114,8 +132,7 @@ bool InputFile::read_line(std::string& line) {
   }
   if (!found_any || read_error_ != 0) return false;
   line_ended_ = ended;
-  if (!read.empty() && read.back() == '\r') read.pop_back();
-  if (read.size() > max_line_bytes) read.resize(max_line_bytes);
+  finish(read);
   line = std::move(read);
   return true;
 }
