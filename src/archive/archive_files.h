@@ -5,6 +5,7 @@
 // file a year and index.json (state/file_names.h names them all).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "state/day.h"
@@ -21,5 +22,11 @@ struct ArchiveDayFiles {
   std::string csv;      // "<archive>/2026339.csv"
 };
 ArchiveDayFiles archive_day_files(const std::string& archive_dir, const Day& day);
+
+// Why a run as root may not write in the archive folder `archive_dir`, or nothing when it may.
+// The archive folder lies in the forecast folder, which belongs to the account the station runs
+// as: whoever has that account could make the archive folder a link to any folder and have a
+// run by root write there. So a run as root follows such a link only when root made it.
+std::optional<std::string> archive_link_refused(const std::string& archive_dir);
 
 }  // namespace norvane

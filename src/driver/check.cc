@@ -318,6 +318,10 @@ void check_folders(PlotState state, const std::vector<std::string>& lines, Repor
     report.line("archive folder (archive pictures): " + norvane::quoted(archive_dir) + ": " +
                 archive.text);
     if (!archive.usable) report.problem(folder_problem("archive folder", archive, "written"));
+    if (const auto refused = archive_link_refused(archive_dir)) {
+      report.line("archive folder " + norvane::quoted(archive_dir) + ": " + *refused);
+      report.problem("the archive folder is " + *refused);
+    }
 
     std::vector<std::string> files{temporary_path_in(forecast_dir, writer),
                                    temporary_path_in(archive_dir, writer),

@@ -99,6 +99,14 @@ bool RunSession::prepare(const std::string& working_dir, std::chrono::millisecon
   if (!read_settings(state_, working_dir, diagnostics_)) return false;
   // Without its forecast folder a run has no lock to take; the folder has been reported.
   if (state_.forecast_dir_status == FolderStatus::missing) return false;
+  if (state_.forecast_dir_status == FolderStatus::usable) {
+    const std::string archive_dir = archive_folder_of(state_);
+    if (const auto refused = archive_link_refused(archive_dir)) {
+      diagnostics_.fail("archive folder " + norvane::quoted(archive_dir) + " is " + *refused +
+                        " (nothing written)");
+      return false;
+    }
+  }
   lock_wait_ = lock_wait;
   if (!take_lock()) return false;
   // From now on this process writes as the runs of this station do.

@@ -166,6 +166,7 @@ void use_file_system_calls(const FileSystemCalls& chosen) { calls() = chosen; }
 std::string error_text(int error_number) {
   if (error_number == not_a_regular_file) return "not a regular file";
   if (error_number == too_few_lines) return "holds fewer than three lines";
+  if (error_number == link_refused_to_root) return "a link, which a run as root does not follow";
   if (error_number == larger_than_a_measurement) {
     return "larger than a measurement file can be: its first " +
            std::to_string(InputFile::page_bytes) + " bytes hold no three lines";

@@ -25,6 +25,10 @@ inline constexpr int too_few_lines = -2;
 // The error value of a measurement file whose three lines do not lie within its first page
 // (InputFile::page_bytes), where a measurement always lies; error_text says so.
 inline constexpr int larger_than_a_measurement = -3;
+// The error value of a file that a run as root finds to be a link: the folders that stations
+// and the station's account write in could hold a link to any file of the machine, so a run
+// as root opens no file through a link; error_text says so.
+inline constexpr int link_refused_to_root = -4;
 
 class InputFile {
  public:
@@ -37,12 +41,14 @@ class InputFile {
   }
 
   // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
-  // the errno value that says why (ENOENT, EACCES, EISDIR, ...), or to not_a_regular_file.
+  // the errno value that says why (ENOENT, EACCES, EISDIR, ...), to not_a_regular_file, or, in
+  // a run as root, to link_refused_to_root.
   static std::optional<InputFile> open(const std::string& path, int* error);
 
   // Opens `name` in the folder open as `folder_fd`. When a listing of that folder has just shown
   // it as a regular file, `listed_regular` spares the check of its type: a file that changed
-  // into something else meanwhile is still opened without blocking.
+  // into something else meanwhile is still opened without blocking, and one that changed into
+  // a link is not followed (ELOOP).
   static std::optional<InputFile> open_in(int folder_fd, const std::string& name,
                                           bool listed_regular, int* error);
 

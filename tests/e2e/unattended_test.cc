@@ -20,6 +20,7 @@
 
 #include "archive/archive_record.h"
 #include "driver/day_table.h"
+#include "observations/station.h"
 #include "support/program.h"
 #include "support/station_files.h"
 #include "support/station_work.h"
@@ -521,6 +522,41 @@ TEST_F(StationWork, RunsOfEveryUserShareOneLockAndStationsSharingPicturesKeepThe
     EXPECT_TRUE(picture == own[index] || picture == others[index]) << "slot " << slot;
   }
   EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+TEST_F(StationWork, ARunAsRootFollowsNoLinkAnotherUserCouldHaveMade) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  // The service's account turns the archive folder into a link to a folder of root's.
+  const std::string archive = work_ / "fc/previous_foF2_plots";
+  fs::rename(archive, work_ / "fc/old_archive");
+  fs::create_directory(work_ / "elsewhere");
+  fs::permissions(work_ / "elsewhere", fs::perms::all);
+  ASSERT_EQ(::symlink((work_ / "elsewhere").c_str(), archive.c_str()), 0);
+  ASSERT_EQ(::lchown(archive.c_str(), 65534, 65534), 0);
+  const auto refused = run_today(work_).first;
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.standard_error, "norvane_foF2: archive folder \"" + archive +
+                                        "/\" is a link made by user 65534, which a run as root "
+                                        "does not follow (nothing written)\n");
+  EXPECT_TRUE(work_.list("elsewhere/").empty());
+  // The account itself still runs through its own link.
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  EXPECT_FALSE(work_.list("elsewhere/").empty());
+  fs::remove(archive);
+  fs::rename(work_ / "fc/old_archive", archive);
+
+  // A station's uploader links a measurement name to a file only root may read.
+  work_.write("secret", "root only\nline 2\n               42.7\n");
+  fs::permissions(work_ / "secret", fs::perms::owner_read);
+  std::string name;
+  day_file_names(4, days_.days[6]).name(name, "23", "59");
+  ASSERT_EQ(::symlink((work_ / "secret").c_str(), (work_ / ("obs/" + name)).c_str()), 0);
+  const auto linked = run_today(work_).first;
+  EXPECT_EQ(linked.exit_status, 1);
+  EXPECT_NE(linked.standard_error.find(name + "\": a link, which a run as root does not follow"),
+            std::string::npos)
+      << linked.standard_error;
+  EXPECT_EQ(work_.read(archive_of(days_, 6, ".csv")).find("42.7"), std::string::npos);
 }
 
 TEST_F(StationWork, AMeasurementFileOfAnySizeCostsAPageOfReading) {
