@@ -181,7 +181,8 @@ void RunSession::draw_day(int day_index) {
       state.day_forecast = archived.record->forecast;
       draw_forecast_curve(surface_, state.day_forecast);
     } else {
-      grafico_previsione(state, surface_, diagnostics_, state.forecast_names[day_index]);
+      grafico_previsione(state, surface_, diagnostics_, state.forecast_names[day_index],
+                         archived.head ? &archived.head->forecast : nullptr);
     }
     grafico_valori_autoscalati(surface_, plan.measurements);
     surface_.set_text_position(75, 210);

@@ -42,33 +42,44 @@ void draw_forecast_curve(DrawingSurface& surface, const ForecastValues& values) 
   }
 }
 
-std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file) {
+namespace {
+
+bool has_value(const ForecastValues& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const auto& value) { return value.has_value(); });
+}
+
+}  // namespace
+
+std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file,
+                                            bool from_record) {
+  const std::string consequence = from_record ? " (the forecast curve of the day's record drawn)"
+                                              : " (no forecast curve drawn)";
   if (file.error != 0) {
     return "cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
-           " (no forecast curve drawn)";
+           consequence;
   }
-  if (std::none_of(file.values.begin(), file.values.end(),
-                   [](const auto& value) { return value.has_value(); })) {
-    return "forecast file " + quoted(path) + " holds no forecast value (no forecast curve drawn)";
+  if (!has_value(file.values)) {
+    return "forecast file " + quoted(path) + " holds no forecast value" + consequence;
   }
   return std::nullopt;
 }
 
 void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                        const std::string& file_previsioni) {
+                        const std::string& file_previsioni, const ForecastValues* recorded) {
   state.day_forecast = {};
   // A forecast folder refused in the settings is not read; the refusal has been reported.
   if (state.forecast_dir_status != PlotState::FolderStatus::usable) return;
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
   const ForecastFile file = read_forecast_file(path);
   state.day_forecast = file.values;
-  if (const auto warning = forecast_warning(path, file)) {
+  const bool from_record = recorded != nullptr && has_value(*recorded);
+  if (const auto warning = forecast_warning(path, file, from_record)) {
     diagnostics.warn(*warning);
-    return;
+    if (!from_record) return;
+    state.day_forecast = *recorded;
   }
-  const ForecastValues& forecast_values = file.values;
-
-  draw_forecast_curve(surface, forecast_values);
+  draw_forecast_curve(surface, state.day_forecast);
 }
 
 }  // namespace norvane

@@ -30,15 +30,21 @@ std::optional<double> forecast_curve_value(const ForecastValues& values, int min
 // Draws the curve of `values`.
 void draw_forecast_curve(DrawingSurface& surface, const ForecastValues& values);
 
-// Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder),
-// leaves its values in state.day_forecast and draws its curve. A file that cannot be read or yields
-// no value draws nothing and is reported as a warning: the figure is still complete without it.
 // The warning of a figure without its forecast curve, for the forecast file at `path` as
 // `file` found it (it cannot be read, or it holds no value); none when it gives a curve. A
-// check of the set-up says what a run would.
-std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file);
+// check of the set-up says what a run would. `from_record` when the day's record gives the
+// curve instead.
+std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file,
+                                            bool from_record = false);
 
+// Reads the forecast file of the day's month (`file_previsioni`, from the forecast folder),
+// leaves its values in state.day_forecast and draws its curve. A file that cannot be read or yields
+// no value is reported as a warning: the figure is still complete without it. Its day then keeps
+// the forecast its record holds, when `recorded` has a value: a forecast file that is being
+// replaced, or last month's that was cleared away, must not take the forecast out of the
+// archive.
 void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& diagnostics,
-                        const std::string& file_previsioni);
+                        const std::string& file_previsioni,
+                        const ForecastValues* recorded = nullptr);
 
 }  // namespace norvane

@@ -524,6 +524,22 @@ TEST_F(StationWork, RunsOfEveryUserShareOneLockAndStationsSharingPicturesKeepThe
   EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
+TEST_F(StationWork, AForecastFileGoneForAWhileLeavesTheArchiveItsForecast) {
+  // Last month's file cleared away, this month's being replaced: the days keep their curves.
+  const std::string record_before = json_in(work_, archive_of(days_, 3, ".json")).dump();
+  for (int slot = 1; slot <= 6; ++slot)
+    fs::remove(work_ / ("fc/" + days_.forecast_names[slot] + ".txt"));
+  const auto result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 0) << result.standard_error;
+  EXPECT_NE(result.standard_error.find("(the forecast curve of the day's record drawn)"),
+            std::string::npos)
+      << result.standard_error;
+  for (int slot = 1; slot <= 5; ++slot) EXPECT_TRUE(archive_kept(slot)) << "slot " << slot;
+  const Json record = json_in(work_, archive_of(days_, 3, ".json"));
+  EXPECT_EQ(record["forecast_mhz"], Json::parse(record_before)["forecast_mhz"]);
+  EXPECT_FALSE(record["forecast_mhz"][12].is_null());
+}
+
 TEST_F(StationWork, ARunAsRootFollowsNoLinkAnotherUserCouldHaveMade) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
   // The service's account turns the archive folder into a link to a folder of root's.
