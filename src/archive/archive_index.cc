@@ -70,6 +70,8 @@ class Index {
   const Listing* listing();
 
   YearFile read_year(int year);
+  // The years index.json lists; none when it cannot be read.
+  std::set<int> listed_years();
   // The entry of `day`, from its record.
   Json entry(const Day& day);
   // Rebuilds the entries of `year` that may not agree with their records; writes the year file
@@ -175,6 +177,18 @@ YearFile Index::read_year(int year) {
   file.sound = true;
   file.modified = modified(path).value_or(timespec{});
   return file;
+}
+
+std::set<int> Index::listed_years() {
+  std::set<int> years;
+  const JsonRead read = read_json_file(index_path());
+  if (read.status != JsonRead::Status::read || !has_format(read.value, index_format)) return years;
+  const auto listed = read.value.find("years");
+  if (listed == read.value.end() || !listed->is_array()) return years;
+  for (const Json& year : *listed) {
+    if (year.is_number_integer()) years.insert(year.get<int>());
+  }
+  return years;
 }
 
 Json Index::entry(const Day& day) {
@@ -375,23 +389,39 @@ std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
   if (!sealed) return make_again();
   Index index(archive_dir, diagnostics);
   // Sealed: only the years of the days drawn may have changed, by this run's writes or by a
-  // year file put back in place, older than a record of a day drawn.
+  // year file put back in place, older than a record of a day drawn; and a year file changed in
+  // place since the index was sealed (damaged, say), which is then read to tell.
   std::set<int> changed_years;
   for (const Day& day : changed) changed_years.insert(day.year());
   std::set<int> years = changed_years;
   for (const Day& day : drawn) years.insert(day.year());
+  const auto index_time = modified(archive_dir + std::string(file_names::archive_index));
+  const auto changed_since_sealed = [&](const std::optional<timespec>& year_time) {
+    return index_time && year_time && later(*year_time, *index_time);
+  };
   bool listed = false;
+  for (const int year : index.listed_years()) {
+    if (years.contains(year)) continue;
+    const auto year_time = modified(archive_dir + file_names::year_file(year));
+    if (!year_time || (changed_since_sealed(year_time) && !index.read_year(year).sound)) {
+      index.check_year(year);
+      listed = true;
+    }
+  }
   for (const int year : years) {
     const auto year_time = modified(archive_dir + file_names::year_file(year));
-    const bool outdated =
-        !year_time || std::any_of(drawn.begin(), drawn.end(), [&](const Day& day) {
-          if (day.year() != year ||
-              std::find(changed.begin(), changed.end(), day) != changed.end()) {
-            return false;
-          }
-          const auto record_time = modified(archive_day_files(archive_dir, day).record);
-          return record_time && later(*record_time, *year_time);
-        });
+    const bool outdated = !year_time ||
+                          (!changed_years.contains(year) && changed_since_sealed(year_time) &&
+                           !index.read_year(year).sound) ||
+                          std::any_of(drawn.begin(), drawn.end(), [&](const Day& day) {
+                            if (day.year() != year ||
+                                std::find(changed.begin(), changed.end(), day) != changed.end()) {
+                              return false;
+                            }
+                            const auto record_time =
+                                modified(archive_day_files(archive_dir, day).record);
+                            return record_time && later(*record_time, *year_time);
+                          });
     if (outdated) {
       index.check_year(year);
       listed = true;

@@ -397,6 +397,23 @@ TEST_F(StationWork, TheIndexIsMadeFromTheRecordsAndMadeAgainWhenItIsNot) {
   fs::remove(work_ / restored_name);
   EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
   EXPECT_FALSE(listed());
+
+  // The year file of a year that no run draws, damaged in place after the index was sealed:
+  // the next run, with nothing new, makes it again.
+  const Day old_day = days_.days[1].plus(-400);
+  work_.write("fc/previous_foF2_plots/" + old_day.year_and_day() + ".gif",
+              work_.read(archive_of(days_, 1)));
+  EXPECT_EQ(run_today(work_, unprivileged_).first.exit_status, 0);
+  const std::string old_year = "fc/previous_foF2_plots/" + old_day.year_digits(4) + ".json";
+  const std::string sound = work_.read(old_year);
+  ASSERT_NE(sound.find("\"" + old_day.iso() + "\""), std::string::npos);
+  work_.write(old_year, std::string(sound.size(), '\0'));
+  testing::set_modified_ago(work_ / old_year, -1);  // later than the seal, on any clock tick
+  result = run_today(work_, unprivileged_).first;
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_NE(result.standard_error.find(old_year + "\" is damaged"), std::string::npos)
+      << result.standard_error;
+  EXPECT_EQ(work_.read(old_year), sound);
 }
 
 TEST_F(StationWork, RunsStartedTogetherWaitForEachOtherAndAKilledRunLeavesNothing) {
