@@ -20,7 +20,7 @@ std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
 std::optional<InputFile> InputFile::open_in(int folder_fd, const std::string& name,
                                             bool listed_regular, int* error) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
-  const bool as_root = ::geteuid() == 0;
+  static const bool as_root = ::geteuid() == 0;  // asked once: a run keeps its user
   const int follow = listed_regular || as_root ? O_NOFOLLOW : 0;
   const int fd =
       ::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | follow);
