@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <exception>
 #include <string>
@@ -33,17 +34,25 @@ std::string current_directory(int* error) {
   return buffer.c_str();
 }
 
-// Writes `text` to `fd`, whole unless it fails.
-void write_to(int fd, std::string_view text) {
+// Writes `text` to `fd`, whole unless it fails; returns 0, or the errno value of the failure.
+int write_to(int fd, std::string_view text) {
   while (!text.empty()) {
     const ssize_t written = ::write(fd, text.data(), text.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return;
+    if (written <= 0) return written < 0 ? errno : EIO;
     text.remove_prefix(static_cast<std::size_t>(written));
   }
+  return 0;
 }
 
-void write_to_standard_output(std::string_view text) { write_to(STDOUT_FILENO, text); }
+// The first failure to write standard output (the help, the version, a check's report): the
+// program then says so and fails, since what it was asked for never arrived.
+int standard_output_error = 0;
+
+void write_to_standard_output(std::string_view text) {
+  const int error = write_to(STDOUT_FILENO, text);
+  if (standard_output_error == 0) standard_output_error = error;
+}
 void write_to_standard_error(std::string_view text) { write_to(STDERR_FILENO, text); }
 
 // Makes sure that descriptors 0, 1 and 2 are open. A scheduler line such as "2>&-" starts the
@@ -102,7 +111,13 @@ int main(int argc, char** argv) {
     request.standard_output = write_to_standard_output;
     request.standard_error = write_to_standard_error;
     request.output_is_terminal = ::isatty(STDOUT_FILENO) == 1;
-    return static_cast<int>(norvane::run_program(request));
+    auto status = norvane::run_program(request);
+    if (standard_output_error != 0) {
+      write_to_standard_error(std::string(norvane::Diagnostics::prefix) +
+                              "write error: " + std::strerror(standard_output_error) + "\n");
+      if (status == norvane::ExitStatus::success) status = norvane::ExitStatus::failure;
+    }
+    return static_cast<int>(status);
   } catch (const std::exception& error) {
     write_to_standard_error(std::string(norvane::Diagnostics::prefix) + error.what() + "\n");
     return static_cast<int>(norvane::ExitStatus::failure);

@@ -224,6 +224,15 @@ TEST(Program, HelpVersionAndUsageErrorsLeaveTheFolderAsItWas) {
                                          (revision.empty() ? "" : " (git " + revision + ")") +
                                          "\ngiflib " NORVANE_GIFLIB_VERSION "\n");
   EXPECT_EQ(version.standard_error, "");
+  // What was asked for never arrived: said, and a failure.
+  for (const char* asked : {"--version", "--check"}) {
+    const auto lost =
+        testing::run_program(work.path(), {.arguments = {asked}, .full_standard_output = true});
+    EXPECT_EQ(lost.exit_status, 1) << asked;
+    EXPECT_TRUE(
+        lost.standard_error.ends_with("norvane_foF2: write error: No space left on device\n"))
+        << lost.standard_error;
+  }
 
   const struct {
     std::vector<std::string> arguments;

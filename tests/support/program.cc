@@ -69,7 +69,7 @@ StartedProgram::StartedProgram(const std::string& current_dir, const ProgramOpti
       }
     }
     if (::chdir(current_dir.c_str()) != 0) ::_exit(126);
-    ::dup2(output_fd, STDOUT_FILENO);
+    ::dup2(options.full_standard_output ? ::open("/dev/full", O_WRONLY) : output_fd, STDOUT_FILENO);
     ::dup2(options.broken_standard_error ? broken_pipe[1] : error_fd, STDERR_FILENO);
     if (options.closed_standard_streams) {
       for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) ::close(fd);

@@ -28,6 +28,8 @@ struct ProgramOptions {
   bool broken_standard_error = false;
   // Standard input, output and error are closed, as "<&- >&- 2>&-" leaves them.
   bool closed_standard_streams = false;
+  // Standard output is /dev/full, where every write fails for want of room.
+  bool full_standard_output = false;
 };
 
 // A started program, waited for when its result is asked.
