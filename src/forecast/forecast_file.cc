@@ -31,7 +31,7 @@ ForecastValues read_forecast_values(std::string_view values_line) {
 
 ForecastFile read_forecast_file(const std::string& path) {
   ForecastFile forecast;
-  auto file = InputFile::open(path, &forecast.error);
+  auto file = InputFile::open(path, &forecast.error, InputFile::Links::not_followed_as_root);
   if (!file) return forecast;
   file->limit_reading(InputFile::bytes_for_lines(2));
   // Line 1 is a heading. A file of one line keeps it as its values line.

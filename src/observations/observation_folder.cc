@@ -181,7 +181,8 @@ std::optional<InputFile> ObservationFolder::open_day_file(std::string_view name,
   }
   std::string listed_name = name_prefix_;
   listed_name += name;
-  return InputFile::open_in(::dirfd(directory_.get()), listed_name, listed_regular, error);
+  return InputFile::open_in(::dirfd(directory_.get()), listed_name, listed_regular, error,
+                            InputFile::Links::not_followed_as_root);
 }
 
 }  // namespace norvane

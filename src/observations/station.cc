@@ -152,7 +152,8 @@ Station identify_station(const ObservationFolder& folder, const std::string& obs
   }
   station.first_file = *folder.first_file();
   int error = 0;
-  auto file = InputFile::open(observation_dir + station.first_file, &error);
+  auto file = InputFile::open(observation_dir + station.first_file, &error,
+                              InputFile::Links::not_followed_as_root);
   if (file) file->limit_reading(InputFile::page_bytes);
   if (file && !file->read_line(station.first_line)) error = file->read_error();
   if (error != 0) {

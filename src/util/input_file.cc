@@ -13,14 +13,15 @@
 
 namespace norvane {
 
-std::optional<InputFile> InputFile::open(const std::string& path, int* error) {
-  return open_in(AT_FDCWD, path, false, error);
+std::optional<InputFile> InputFile::open(const std::string& path, int* error, Links links) {
+  return open_in(AT_FDCWD, path, false, error, links);
 }
 
 std::optional<InputFile> InputFile::open_in(int folder_fd, const std::string& name,
-                                            bool listed_regular, int* error) {
+                                            bool listed_regular, int* error, Links links) {
   // O_NONBLOCK keeps a FIFO from blocking the open; it is refused right after.
-  static const bool as_root = ::geteuid() == 0;  // asked once: a run keeps its user
+  static const bool root = ::geteuid() == 0;  // asked once: a run keeps its user
+  const bool as_root = root && links == Links::not_followed_as_root;
   const int follow = listed_regular || as_root ? O_NOFOLLOW : 0;
   const int fd =
       ::openat(folder_fd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | follow);

@@ -25,9 +25,8 @@ inline constexpr int too_few_lines = -2;
 // The error value of a measurement file whose three lines do not lie within its first page
 // (InputFile::page_bytes), where a measurement always lies; error_text says so.
 inline constexpr int larger_than_a_measurement = -3;
-// The error value of a file that a run as root finds to be a link: the folders that stations
-// and the station's account write in could hold a link to any file of the machine, so a run
-// as root opens no file through a link; error_text says so.
+// The error value of a station's file that a run as root finds to be a link (Links below);
+// error_text says so.
 inline constexpr int link_refused_to_root = -4;
 
 class InputFile {
@@ -40,17 +39,25 @@ class InputFile {
     return lines * (max_line_bytes + 2);
   }
 
+  // Whether a run as root follows a link at the file's name. The files that stations and the
+  // station's account bring (measurements, forecasts) lie in folders that they write in, and a
+  // link there could point at any file of the machine: a run as root opens none of them through
+  // a link. The files that root or the program itself puts in place are followed.
+  enum class Links { followed, not_followed_as_root };
+
   // Opens an existing regular file for reading. On failure returns nothing and sets `*error` to
-  // the errno value that says why (ENOENT, EACCES, EISDIR, ...), to not_a_regular_file, or, in
-  // a run as root, to link_refused_to_root.
-  static std::optional<InputFile> open(const std::string& path, int* error);
+  // the errno value that says why (ENOENT, EACCES, EISDIR, ...), to not_a_regular_file, or to
+  // link_refused_to_root.
+  static std::optional<InputFile> open(const std::string& path, int* error,
+                                       Links links = Links::followed);
 
   // Opens `name` in the folder open as `folder_fd`. When a listing of that folder has just shown
   // it as a regular file, `listed_regular` spares the check of its type: a file that changed
   // into something else meanwhile is still opened without blocking, and one that changed into
   // a link is not followed (ELOOP).
   static std::optional<InputFile> open_in(int folder_fd, const std::string& name,
-                                          bool listed_regular, int* error);
+                                          bool listed_regular, int* error,
+                                          Links links = Links::followed);
 
   InputFile(InputFile&& other) noexcept;
   InputFile& operator=(InputFile&& other) noexcept;
