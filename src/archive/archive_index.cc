@@ -72,6 +72,8 @@ class Index {
   YearFile read_year(int year);
   // The years index.json lists; none when it cannot be read.
   std::set<int> listed_years();
+  // index.json as read once a run, until the run writes it.
+  const JsonRead& index_file();
   // The entry of `day`, from its record.
   Json entry(const Day& day);
   // Rebuilds the entries of `year` that may not agree with their records; writes the year file
@@ -100,6 +102,7 @@ class Index {
   Diagnostics& diagnostics_;
   std::optional<Listing> listing_;
   std::optional<ArchiveRange> range_;
+  std::optional<JsonRead> index_file_;
   bool listed_ = false;
   bool wrote_ = false;
   bool failed_ = false;
@@ -179,9 +182,14 @@ YearFile Index::read_year(int year) {
   return file;
 }
 
+const JsonRead& Index::index_file() {
+  if (!index_file_) index_file_ = read_json_file(index_path());
+  return *index_file_;
+}
+
 std::set<int> Index::listed_years() {
   std::set<int> years;
-  const JsonRead read = read_json_file(index_path());
+  const JsonRead& read = index_file();
   if (read.status != JsonRead::Status::read || !has_format(read.value, index_format)) return years;
   const auto listed = read.value.find("years");
   if (listed == read.value.end() || !listed->is_array()) return years;
@@ -258,6 +266,7 @@ void Index::update_year(int year, std::span<const Day> days) {
 
 void Index::write(const std::string& path, const Json& value, int indent) {
   const auto error = write_json(path, value, indent);
+  if (path == index_path()) index_file_.reset();
   report_write(error, "archive index", path, diagnostics_);
   wrote_ = true;
   failed_ = failed_ || error.has_value();
@@ -276,7 +285,7 @@ void Index::write_year(int year, const Entries& entries) {
 
 void Index::write_index(bool from_listing, std::span<const Day> changed) {
   const std::string path = index_path();
-  const JsonRead read = read_json_file(path);
+  const JsonRead read = index_file();  // a copy: writing the index forgets what was read
   if (read.status == JsonRead::Status::damaged) {
     diagnostics_.warn("archive index " + norvane::quoted(path) + " is damaged (" + read.problem +
                       "): made again from the folder");
@@ -327,7 +336,7 @@ void Index::write_index(bool from_listing, std::span<const Day> changed) {
 
 std::optional<ArchiveRange> Index::range() {
   if (range_) return range_;
-  const JsonRead read = read_json_file(index_path());
+  const JsonRead& read = index_file();
   if (read.status != JsonRead::Status::read || !has_format(read.value, index_format)) {
     return std::nullopt;
   }
@@ -395,19 +404,14 @@ std::optional<ArchiveRange> update_archive_index(const std::string& archive_dir,
   for (const Day& day : changed) changed_years.insert(day.year());
   std::set<int> years = changed_years;
   for (const Day& day : drawn) years.insert(day.year());
+  // The other years the index lists are looked at too; a year without a day drawn is outdated
+  // only when its year file is gone or was changed in place.
+  years.merge(index.listed_years());
   const auto index_time = modified(archive_dir + std::string(file_names::archive_index));
   const auto changed_since_sealed = [&](const std::optional<timespec>& year_time) {
     return index_time && year_time && later(*year_time, *index_time);
   };
   bool listed = false;
-  for (const int year : index.listed_years()) {
-    if (years.contains(year)) continue;
-    const auto year_time = modified(archive_dir + file_names::year_file(year));
-    if (!year_time || (changed_since_sealed(year_time) && !index.read_year(year).sound)) {
-      index.check_year(year);
-      listed = true;
-    }
-  }
   for (const int year : years) {
     const auto year_time = modified(archive_dir + file_names::year_file(year));
     const bool outdated = !year_time ||
