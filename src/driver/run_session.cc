@@ -263,8 +263,7 @@ void RunSession::add_to_summary(int day_index, const DayRecord& record, DrawnFro
     }
   }
   if (day.archive == PictureOutcome::kept) ++summary_.archive_pictures_kept;
-  if (std::none_of(state.day_forecast.begin(), state.day_forecast.end(),
-                   [](const auto& value) { return value.has_value(); })) {
+  if (!has_forecast_value(state.day_forecast)) {
     ++summary_.days_without_forecast;
   }
   summary_.drew = true;

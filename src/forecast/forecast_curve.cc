@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "forecast/forecast_curve.h"
 
-#include <algorithm>
-
 #include "util/file_write.h"
 
 namespace norvane {
@@ -42,15 +40,6 @@ void draw_forecast_curve(DrawingSurface& surface, const ForecastValues& values) 
   }
 }
 
-namespace {
-
-bool has_value(const ForecastValues& values) {
-  return std::any_of(values.begin(), values.end(),
-                     [](const auto& value) { return value.has_value(); });
-}
-
-}  // namespace
-
 std::optional<std::string> forecast_warning(const std::string& path, const ForecastFile& file,
                                             bool from_record) {
   const std::string consequence = from_record ? " (the forecast curve of the day's record drawn)"
@@ -59,7 +48,7 @@ std::optional<std::string> forecast_warning(const std::string& path, const Forec
     return "cannot read forecast file " + quoted(path) + ": " + error_text(file.error) +
            consequence;
   }
-  if (!has_value(file.values)) {
+  if (!has_forecast_value(file.values)) {
     return "forecast file " + quoted(path) + " holds no forecast value" + consequence;
   }
   return std::nullopt;
@@ -73,7 +62,7 @@ void grafico_previsione(PlotState& state, DrawingSurface& surface, Diagnostics& 
   const std::string path = forecast_file_path(state.forecast_dir, file_previsioni);
   const ForecastFile file = read_forecast_file(path);
   state.day_forecast = file.values;
-  const bool from_record = recorded != nullptr && has_value(*recorded);
+  const bool from_record = recorded != nullptr && has_forecast_value(*recorded);
   if (const auto warning = forecast_warning(path, file, from_record)) {
     diagnostics.warn(*warning);
     if (!from_record) return;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "forecast/forecast_file.h"
 
+#include <algorithm>
+
 #include "util/input_file.h"
 #include "util/number_text.h"
 #include "util/text_fields.h"
@@ -41,6 +43,11 @@ ForecastFile read_forecast_file(const std::string& path) {
   forecast.error = file->read_error();
   if (forecast.error == 0) forecast.values = read_forecast_values(values_line);
   return forecast;
+}
+
+bool has_forecast_value(const ForecastValues& values) {
+  return std::any_of(values.begin(), values.end(),
+                     [](const auto& value) { return value.has_value(); });
 }
 
 }  // namespace norvane

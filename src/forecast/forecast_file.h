@@ -19,6 +19,9 @@ inline constexpr int forecast_hours = 24;
 // Value of hour h (1 to 24, that is h - 1 UT) at index h - 1.
 using ForecastValues = std::array<std::optional<std::int16_t>, forecast_hours>;
 
+// Whether any hour holds a value: a day without one has no forecast curve.
+bool has_forecast_value(const ForecastValues& values);
+
 // forecast_dir, then the month and year of the day (`file_previsioni`), then ".txt".
 std::string forecast_file_path(const std::string& forecast_dir, const std::string& file_previsioni);
 
