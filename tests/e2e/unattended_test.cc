@@ -552,6 +552,16 @@ TEST_F(StationWork, AForecastFileGoneForAWhileLeavesTheArchiveItsForecast) {
 
 TEST_F(StationWork, ARunAsRootFollowsNoLinkAnotherUserCouldHaveMade) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  // A station's uploader links a measurement name to a file only root may read.
+  work_.write("secret", "root only\nline 2\n               42.7\n");
+  std::string name;
+  day_file_names(4, days_.days[6]).name(name, "23", "59");
+  ASSERT_EQ(::symlink((work_ / "secret").c_str(), (work_ / ("obs/" + name)).c_str()), 0);
+  const auto linked = run_today(work_).first;
+  EXPECT_EQ(linked.exit_status, 1);
+  EXPECT_NE(linked.standard_error.find(name + "\": a link, which a run as root does not follow"),
+            std::string::npos);
+  EXPECT_EQ(work_.read(archive_of(days_, 6, ".csv")).find("42.7"), std::string::npos);
   // The station's account turns the archive folder into a link to another folder.
   const std::string archive = work_ / "fc/previous_foF2_plots";
   fs::rename(archive, work_ / "fc/old_archive");
@@ -563,18 +573,6 @@ TEST_F(StationWork, ARunAsRootFollowsNoLinkAnotherUserCouldHaveMade) {
                                         "/\" is a link made by user 65534, which a run as root "
                                         "does not follow (nothing written)\n");
   EXPECT_TRUE(work_.list("elsewhere/").empty());
-  fs::remove(archive);
-  fs::rename(work_ / "fc/old_archive", archive);
-  // A station's uploader links a measurement name to a file only root may read.
-  work_.write("secret", "root only\nline 2\n               42.7\n");
-  std::string name;
-  day_file_names(4, days_.days[6]).name(name, "23", "59");
-  ASSERT_EQ(::symlink((work_ / "secret").c_str(), (work_ / ("obs/" + name)).c_str()), 0);
-  const auto linked = run_today(work_).first;
-  EXPECT_EQ(linked.exit_status, 1);
-  EXPECT_NE(linked.standard_error.find(name + "\": a link, which a run as root does not follow"),
-            std::string::npos);
-  EXPECT_EQ(work_.read(archive_of(days_, 6, ".csv")).find("42.7"), std::string::npos);
 }
 
 TEST_F(StationWork, AMeasurementFileOfAnySizeCostsAPageOfReading) {
